@@ -1,0 +1,19 @@
+# GoogleTest from Debian's sources, and kvx_add_gtest() for one test program.
+enable_testing()
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(KVX_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
+
+# kvx_add_gtest(name SOURCES ... LIBS ... [ARGS ...])
+# One CTest entry per program; each writes its GoogleTest XML report so the
+# summary can count individual cases on both configurations.
+function(kvx_add_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ARGS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  add_test(NAME ${name}
+           COMMAND ${name} --gtest_output=xml:${KVX_TEST_RESULTS}/${name}.xml ${T_ARGS})
+endfunction()

@@ -1,0 +1,174 @@
+// net_posix.cpp: IPv4 sockets over BSD sockets.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "../backend.h"
+#include "../platform.h"
+
+namespace {
+
+const sockaddr* as_sockaddr(const Endpoint* ep) {
+    return reinterpret_cast<const sockaddr*>(ep);
+}
+
+int wait_for(Socket s, short events, int ms) {
+    pollfd entry = {static_cast<int>(s), events, 0};
+    int ready;
+    do {
+        ready = poll(&entry, 1, ms < 0 ? -1 : ms);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) {
+        return -1;
+    }
+    return ready > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int sock_init() {
+    tcp_cx_init();
+    return 0;
+}
+
+void sock_fin() {
+    tcp_cx_fin();
+}
+
+int backend_resolve(const char* host, char* text_out) {
+    addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) {
+        return -1;
+    }
+    const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    inet_ntop(AF_INET, &in->sin_addr, text_out, INET_ADDRSTRLEN);
+    freeaddrinfo(found);
+    return 0;
+}
+
+uint32_t backend_inet_addr(const char* text) {
+    return inet_addr(text);
+}
+
+const char* sock_addr_text(const Endpoint* ep) {
+    thread_local char text[INET_ADDRSTRLEN];
+    in_addr address;
+    address.s_addr = ep->address;
+    return inet_ntop(AF_INET, &address, text, sizeof text);
+}
+
+void sock_nonblock(Socket s) {
+    const int flags = fcntl(static_cast<int>(s), F_GETFL, 0);
+    fcntl(static_cast<int>(s), F_SETFL, flags | O_NONBLOCK);
+}
+
+int sock_set_broadcast(Socket s) {
+    const int on = 1;
+    return setsockopt(static_cast<int>(s), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0 ? 0 : -1;
+}
+
+Socket udp_open(int port, int nonblock) {
+    Endpoint local;
+    sock_make_addr(&local, nullptr, port);
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    if (s < 0) {
+        return -2;
+    }
+    if (nonblock) {
+        sock_nonblock(s);
+    }
+    if (bind(s, as_sockaddr(&local), sizeof local) != 0) {
+        close(s);
+        return -2;
+    }
+    return s;
+}
+
+void sock_close(Socket s) {
+    // Unlike closesocket, close alone does not wake a thread waiting on the socket.
+    shutdown(static_cast<int>(s), SHUT_RDWR);
+    close(static_cast<int>(s));
+}
+
+int udp_recv_from(Socket s, void* buffer, int size, Endpoint* from) {
+    socklen_t length = sizeof *from;
+    // MSG_TRUNC reports a datagram's real length, so one that did not fit is dropped as
+    // Windows does, instead of being passed on cut short.
+    const ssize_t n = recvfrom(static_cast<int>(s), buffer, static_cast<size_t>(size), MSG_TRUNC,
+                               reinterpret_cast<sockaddr*>(from), &length);
+    if (n > size) {
+        return -1;
+    }
+    if (n < 0) {
+        switch (errno) {
+            case EAGAIN:
+            case EINTR:
+            case ECONNREFUSED:
+            case EMSGSIZE:
+                return -1;
+            default:
+                return -2;
+        }
+    }
+    return static_cast<int>(n);
+}
+
+int udp_send_to(Socket s, const void* data, int length, const Endpoint* to) {
+    return static_cast<int>(sendto(static_cast<int>(s), data, static_cast<size_t>(length), 0,
+                                   as_sockaddr(to), sizeof *to));
+}
+
+int tcp_send(Socket s, const void* data, int length) {
+    return static_cast<int>(send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL));
+}
+
+int sock_wait_readable(Socket s, int ms) {
+    return wait_for(s, POLLIN, ms);
+}
+
+int sock_wait_writable(Socket s, int ms) {
+    return wait_for(s, POLLOUT, ms);
+}
+
+int sock_local_port(Socket s) {
+    Endpoint local = {};
+    socklen_t length = sizeof local;
+    if (getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        return 0;
+    }
+    int port = 0;
+    sock_split_addr(&local, nullptr, &port);
+    return port;
+}
+
+int tcp_connected_port(Socket s) {
+    // A refused connection keeps its local port here; only the socket's error tells.
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(static_cast<int>(s), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        return 0;
+    }
+    return sock_local_port(s);
+}
+
+Socket tcp_connect_start(const Endpoint* to) {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0) {
+        return -1;
+    }
+    sock_nonblock(s);
+    if (connect(s, as_sockaddr(to), sizeof *to) != 0 && errno != EINPROGRESS) {
+        close(s);
+        return -1;
+    }
+    return s;
+}
