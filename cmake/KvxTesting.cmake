@@ -5,8 +5,6 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-set(KVX_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
-
 # kvx_add_gtest(name SOURCES ... LIBS ... [ARGS ...])
 # One CTest entry per program; each writes its GoogleTest XML report so the
 # summary can count individual cases on both configurations.
@@ -14,6 +12,8 @@ function(kvx_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;ARGS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # A relative report path: Wine does not take Unix paths for it.
   add_test(NAME ${name}
-           COMMAND ${name} --gtest_output=xml:${KVX_TEST_RESULTS}/${name}.xml ${T_ARGS})
+           COMMAND ${name} --gtest_output=xml:test-results/${name}.xml ${T_ARGS}
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endfunction()
