@@ -128,7 +128,8 @@ int udp_send_to(Socket s, const void* data, int length, const Endpoint* to) {
 }
 
 int tcp_send(Socket s, const void* data, int length) {
-    return static_cast<int>(send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL));
+    return static_cast<int>(
+        send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL));
 }
 
 int sock_wait_readable(Socket s, int ms) {

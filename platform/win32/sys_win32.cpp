@@ -1,6 +1,6 @@
 // sys_win32.cpp: locks, semaphores, threads, sleeping and the clock on Windows.
-#include <windows.h>
 #include <process.h>
+#include <windows.h>
 
 #include <ctime>
 

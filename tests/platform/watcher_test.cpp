@@ -33,7 +33,8 @@ struct Listener {
         std::string text(static_cast<size_t>(length), '\0');
         int got = 0;
         while (got < length) {
-            const int n = static_cast<int>(recv(c, &text[static_cast<size_t>(got)], length - got, 0));
+            const int n =
+                static_cast<int>(recv(c, &text[static_cast<size_t>(got)], length - got, 0));
             if (n <= 0) {
                 break;
             }
