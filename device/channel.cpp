@@ -107,6 +107,7 @@ int channel_open() {
     }
     sock_set_broadcast(s);
     channel_socket = s;
+    set_request(nullptr, 0, nullptr);  // a new channel has no request yet
     state = 1;
     if (thread_start(receive_loop) != 0) {
         // Without a receive thread nothing would ever end the wait in channel_close.
