@@ -17,3 +17,21 @@ function(kvx_add_gtest name)
            COMMAND ${name} --gtest_output=xml:test-results/${name}.xml ${T_ARGS}
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endfunction()
+
+# kvx_add_isolated_gtest(target): registers a test program that must run inside a private
+# loopback-only network namespace (fixed ports, name look-ups). Under Wine the namespace gets a
+# wineserver of its own, since Wine's sockets live in the server's namespace.
+function(kvx_add_isolated_gtest target)
+  set(report --gtest_output=xml:test-results/${target}.xml)
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${target}
+             COMMAND ${PROJECT_SOURCE_DIR}/scripts/netns-isolated --wine
+                     ${PROJECT_SOURCE_DIR}/scripts/wine-exec $<TARGET_FILE:${target}> ${report}
+             WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK wine-namespace)
+  else()
+    add_test(NAME ${target}
+             COMMAND ${PROJECT_SOURCE_DIR}/scripts/netns-isolated $<TARGET_FILE:${target}> ${report}
+             WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  endif()
+endfunction()
