@@ -104,3 +104,23 @@ void ip_text_to_bytes(const char* text, uint8_t* out) {
         }
     }
 }
+
+int broadcast_list_add(uint32_t* list, int count, int max, uint32_t address, uint32_t mask) {
+    uint8_t host_bits[4];
+    const uint32_t inverse = ~mask;
+    memcpy(host_bits, &inverse, 4);
+    const uint32_t host_part = (uint32_t{host_bits[0]} << 24) | (uint32_t{host_bits[1]} << 16) |
+                               (uint32_t{host_bits[2]} << 8) | host_bits[3];
+    // A /31 or /32 has no broadcast address; a /0 would give the limited broadcast.
+    const uint32_t broadcast = address | inverse;
+    if (address == 0 || host_part < 3 || broadcast == 0xFFFFFFFFu || count >= max) {
+        return count;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (list[i] == broadcast) {
+            return count;
+        }
+    }
+    list[count] = broadcast;
+    return count + 1;
+}

@@ -87,6 +87,12 @@ void sock_close(Socket s);
 int udp_recv_from(Socket s, void* buffer, int size, Endpoint* from);
 int udp_send_to(Socket s, const void* data, int length, const Endpoint* to);
 int tcp_send(Socket s, const void* data, int length);
+// A datagram to 255.255.255.255 leaves by one interface only; these reach the others.
+constexpr int kBroadcastMax = 32;
+// Directed broadcast addresses (network order) of the up, broadcast-capable IPv4 interfaces
+// other than loopback, each once. How many were written (at most max), or -1 when the
+// interfaces cannot be listed.
+int sock_broadcast_addrs(uint32_t* out, int max);
 // Waits up to ms milliseconds (negative: without limit). 1 ready, 0 timed out, -1 failed.
 int sock_wait_readable(Socket s, int ms);
 // Back-end pieces of the pending-connection watcher.

@@ -1,6 +1,8 @@
 // net_posix.cpp: IPv4 sockets over BSD sockets.
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -130,6 +132,27 @@ int udp_send_to(Socket s, const void* data, int length, const Endpoint* to) {
 int tcp_send(Socket s, const void* data, int length) {
     return static_cast<int>(
         send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL));
+}
+
+int sock_broadcast_addrs(uint32_t* out, int max) {
+    ifaddrs* all = nullptr;
+    if (getifaddrs(&all) != 0) {
+        return -1;
+    }
+    int count = 0;
+    for (const ifaddrs* entry = all; entry; entry = entry->ifa_next) {
+        const unsigned wanted = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || !entry->ifa_netmask ||
+            (entry->ifa_flags & wanted) != wanted || (entry->ifa_flags & IFF_LOOPBACK)) {
+            continue;
+        }
+        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        const auto* mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask);
+        count =
+            broadcast_list_add(out, count, max, address->sin_addr.s_addr, mask->sin_addr.s_addr);
+    }
+    freeifaddrs(all);
+    return count;
 }
 
 int sock_wait_readable(Socket s, int ms) {

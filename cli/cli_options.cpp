@@ -1,0 +1,142 @@
+// cli_options.cpp: option parsing and shared value checks for kvxctl.
+#include "cli_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+int find_spec(const char* name, size_t length, const OptionSpec* specs, int spec_count) {
+    for (int i = 0; i < spec_count; ++i) {
+        if (strlen(specs[i].name) == length && strncmp(specs[i].name, name, length) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+int lower(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+}  // namespace
+
+int parse_args(int argc, char* const* argv, const OptionSpec* specs, int spec_count,
+               ParsedArgs* out) {
+    memset(out, 0, sizeof *out);
+    for (int i = 0; i < argc; ++i) {
+        const char* word = argv[i];
+        if (strcmp(word, "-h") == 0 || strcmp(word, "--help") == 0) {
+            out->help = true;
+            continue;
+        }
+        if (strncmp(word, "--", 2) != 0 || word[2] == '\0') {
+            if (word[0] == '-' && word[1] != '\0') {
+                fprintf(stderr, "kvxctl: unknown option %s\n", word);
+                return -1;
+            }
+            if (out->target_count == kTargetMax) {
+                fprintf(stderr, "kvxctl: more than %d addresses\n", kTargetMax);
+                return -1;
+            }
+            out->targets[out->target_count++] = word;
+            continue;
+        }
+        const char* name = word + 2;
+        const char* equals = strchr(name, '=');
+        const size_t length = equals ? static_cast<size_t>(equals - name) : strlen(name);
+        const int index = find_spec(name, length, specs, spec_count);
+        if (index < 0) {
+            fprintf(stderr, "kvxctl: unknown option --%.*s\n", static_cast<int>(length), name);
+            return -1;
+        }
+        if (out->values[index]) {
+            fprintf(stderr, "kvxctl: --%s given twice\n", specs[index].name);
+            return -1;
+        }
+        if (!specs[index].takes_value) {
+            if (equals) {
+                fprintf(stderr, "kvxctl: --%s takes no value\n", specs[index].name);
+                return -1;
+            }
+            out->values[index] = "";
+        } else if (equals) {
+            out->values[index] = equals + 1;
+        } else if (i + 1 < argc) {
+            out->values[index] = argv[++i];
+        } else {
+            fprintf(stderr, "kvxctl: --%s needs a value\n", specs[index].name);
+            return -1;
+        }
+    }
+    return 0;
+}
+
+int parse_wait(const char* text, int* ms) {
+    char* end = nullptr;
+    const long value = strtol(text, &end, 10);
+    if (!*text || *end || value < 0 || value > 600000) {
+        fprintf(stderr, "kvxctl: --wait %s: give milliseconds from 0 to 600000\n", text);
+        return -1;
+    }
+    *ms = static_cast<int>(value);
+    return 0;
+}
+
+int is_device_address(const char* text) {
+    unsigned fields[4];
+    int at = 0;
+    for (int f = 0; f < 4; ++f) {
+        if (f > 0 && text[at++] != '.') {
+            return 0;
+        }
+        int digits = 0;
+        unsigned value = 0;
+        while (text[at] >= '0' && text[at] <= '9' && digits < 3) {
+            value = value * 10 + static_cast<unsigned>(text[at++] - '0');
+            ++digits;
+        }
+        if (digits == 0 || value > 255) {
+            return 0;
+        }
+        fields[f] = value;
+    }
+    if (text[at] != '\0') {
+        return 0;
+    }
+    const bool all_zero = (fields[0] | fields[1] | fields[2] | fields[3]) == 0;
+    const bool all_ones = (fields[0] & fields[1] & fields[2] & fields[3]) == 255;
+    return all_zero || all_ones ? 0 : 1;
+}
+
+int pick_entry(const char* text, const char* const* entries, int count) {
+    for (int i = 0; i < count; ++i) {
+        const char* a = text;
+        const char* b = entries[i];
+        while (*a && *b &&
+               lower(static_cast<unsigned char>(*a)) == lower(static_cast<unsigned char>(*b))) {
+            ++a;
+            ++b;
+        }
+        if (!*a && !*b) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+int check_targets(const ParsedArgs* args, bool all) {
+    if (all == (args->target_count > 0)) {
+        fprintf(stderr, "kvxctl: give either --all or the addresses of the telephones\n");
+        return -1;
+    }
+    for (int i = 0; i < args->target_count; ++i) {
+        if (!is_device_address(args->targets[i])) {
+            fprintf(stderr, "kvxctl: %s is not the IPv4 address of one telephone\n",
+                    args->targets[i]);
+            return -1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,36 @@
+// cli_options.h: kvxctl's argument parsing and the value checks that its commands share.
+#pragma once
+
+// One option of a command: "--name VALUE", "--name=VALUE", or a bare "--flag".
+struct OptionSpec {
+    const char* name;  // without the leading "--"
+    bool takes_value;
+};
+
+constexpr int kOptionMax = 16;
+constexpr int kTargetMax = 256;
+
+struct ParsedArgs {
+    const char* values[kOptionMax];   // by the index of its spec: the value, "" for a flag, or null
+    const char* targets[kTargetMax];  // the arguments that are not options, in order
+    int target_count;
+    bool help;  // -h or --help anywhere
+};
+
+// Parses argv[0..argc) (the words after the command's name). 0, or -1 after printing why.
+int parse_args(int argc, char* const* argv, const OptionSpec* specs, int spec_count,
+               ParsedArgs* out);
+
+// A waiting time in milliseconds, 0 to 600000. 0, or -1 after printing why.
+int parse_wait(const char* text, int* ms);
+
+// 1 when text is a dotted-quad IPv4 address that one telephone can have (not 0.0.0.0, not a
+// broadcast to everyone), 0 otherwise.
+int is_device_address(const char* text);
+
+// The index of the entry that equals text, letters compared without regard to case; -1.
+int pick_entry(const char* text, const char* const* entries, int count);
+
+// The targets of a command: --all or at least one address, not both; every address one that a
+// telephone can have. 0, or -1 after printing why.
+int check_targets(const ParsedArgs* args, bool all);

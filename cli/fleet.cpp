@@ -1,0 +1,150 @@
+// fleet.cpp: device channel sessions, discovery and the command loop of kvxctl.
+#include "fleet.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "channel.h"
+#include "device_list.h"
+#include "headless.h"
+#include "platform.h"
+#include "reply_parse.h"
+#include "ui.h"
+
+namespace {
+
+PageWindow master = nullptr;
+
+// The address of entry index, or 0 when the entry is empty (a device list holds no such entry,
+// but the command loop of the pages skips them and so does this one).
+int entry_address(PageWindow page, int list_id, int index, char* address, int size) {
+    char entry[kEntrySize];
+    if (ui_list_get(page, list_id, index, entry, sizeof entry) <= 0) {
+        return 0;
+    }
+    return first_token(entry, address, size);
+}
+
+bool all_answered(PageWindow page, int list_id) {
+    const int count = ui_list_count(page, list_id);
+    for (int i = 0; i < count; ++i) {
+        char entry[kEntrySize];
+        if (ui_list_get(page, list_id, i, entry, sizeof entry) > 0 && !strstr(entry, " --- ")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void wait_for(int wait_ms, PageWindow page, int list_id, bool until_answered) {
+    const int32_t start = clock_now();
+    while (static_cast<uint32_t>(clock_elapsed(start, 0)) < static_cast<uint32_t>(wait_ms)) {
+        if (until_answered && all_answered(page, list_id)) {
+            return;
+        }
+        sleep_tick();
+    }
+}
+
+}  // namespace
+
+int fleet_start() {
+    mem_init();
+    sock_init();
+    if (channel_open() != 0) {
+        fprintf(stderr,
+                "kvxctl: cannot open the device channel: UDP port %d is in use (is the utility "
+                "or another kvxctl running?)\n",
+                kChannelPort);
+        sock_fin();
+        mem_fin();
+        return kExitChannel;
+    }
+    master = headless_page_create();
+    set_master_list_page(master);
+    return kExitOk;
+}
+
+void fleet_stop() {
+    channel_close();
+    set_master_list_page(nullptr);
+    headless_page_destroy(master);
+    master = nullptr;
+    sock_fin();
+    mem_fin();
+}
+
+PageWindow fleet_master_page() {
+    return master;
+}
+
+int fleet_discover(PageWindow page, int list_id, int wait_ms) {
+    ui_list_clear(master, kMasterListId);
+    ui_list_clear(page, list_id);
+    discover_devices(page, list_id);
+    wait_for(wait_ms, page, list_id, false);
+    return ui_list_count(page, list_id);
+}
+
+int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms) {
+    const int count = ui_list_count(page, list_id);
+    for (int i = 0; i < count; ++i) {
+        char address[kEntrySize];
+        if (entry_address(page, list_id, i, address, sizeof address) > 0) {
+            send_command(page, list_id, address, frame->bytes, frame->length);
+        }
+    }
+    wait_for(wait_ms, page, list_id, true);
+
+    int status = kExitOk;
+    for (int i = 0; i < ui_list_count(page, list_id); ++i) {
+        char entry[kEntrySize];
+        if (ui_list_get(page, list_id, i, entry, sizeof entry) <= 0) {
+            continue;
+        }
+        const char* result = strstr(entry, " --- ");
+        if (!result) {
+            printf("%s --- no reply\n", entry);
+            status = kExitDevice;
+            continue;
+        }
+        printf("%s\n", entry);
+        if (strcmp(result + 5, "OK") != 0) {
+            status = kExitDevice;
+        }
+    }
+    fflush(stdout);
+    return status;
+}
+
+int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all,
+               const char* const* targets, int target_count, int wait_ms) {
+    if (const int status = fleet_start(); status != kExitOk) {
+        return status;
+    }
+    if (all) {
+        fleet_discover(page, list_id, wait_ms);
+    } else {
+        ui_list_clear(page, list_id);
+        for (int i = 0; i < target_count; ++i) {
+            if (find_device_entry(page, list_id, targets[i]) < 0) {
+                ui_list_add(page, list_id, targets[i]);
+            }
+        }
+    }
+    int status = kExitDevice;
+    if (ui_list_count(page, list_id) > 0) {
+        status = fleet_command(page, list_id, frame, wait_ms);
+    } else {
+        fprintf(stderr, "kvxctl: no phone found\n");
+    }
+    fleet_stop();
+    return status;
+}
+
+void fleet_print_message() {
+    HeadlessMessage message;
+    if (headless_message_get(headless_message_count() - 1, &message) == 0) {
+        fprintf(stderr, "kvxctl: %s\n", message.text);
+    }
+}

@@ -1,0 +1,74 @@
+// kvxctl.cpp: the command-line front end: finds KVX-350RT telephones and configures them.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+#include "fleet.h"
+
+namespace {
+
+const Command kCommands[] = {
+    {"discover", "list the telephones that answer a discovery broadcast", run_discover},
+    {"admin", "change the administrator name and password of telephones", run_admin},
+    {"misc", "set the ringer type, hold tone, banner and internet radio of telephones", run_misc},
+};
+
+void print_usage(FILE* to) {
+    fputs(
+        "usage: kvxctl COMMAND [OPTIONS]\n"
+        "\n"
+        "Finds KVX-350RT IP telephones on the local network and configures them.\n"
+        "\n"
+        "Commands:\n",
+        to);
+    for (const Command& command : kCommands) {
+        fprintf(to, "  %-10s %s\n", command.name, command.summary);
+    }
+    fputs(
+        "  help       show the options of a command (or run COMMAND --help)\n"
+        "\n"
+        "Exit status: 0 success, 1 a telephone failed or did not answer, or none was found,\n"
+        "2 bad arguments or field values, 3 UDP port 10000 in use.\n",
+        to);
+}
+
+const Command* find_command(const char* name) {
+    for (const Command& command : kCommands) {
+        if (strcmp(command.name, name) == 0) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        print_usage(stderr);
+        return kExitUsage;
+    }
+    const char* name = argv[1];
+    if (strcmp(name, "-h") == 0 || strcmp(name, "--help") == 0 ||
+        (strcmp(name, "help") == 0 && argc == 2)) {
+        print_usage(stdout);
+        return kExitOk;
+    }
+    if (strcmp(name, "help") == 0) {
+        const Command* command = find_command(argv[2]);
+        if (!command) {
+            fprintf(stderr, "kvxctl: no command %s\n", argv[2]);
+            return kExitUsage;
+        }
+        char help[] = "--help";
+        char* words[] = {help};
+        return command->run(1, words);
+    }
+    const Command* command = find_command(name);
+    if (!command) {
+        fprintf(stderr, "kvxctl: no command %s\n\n", name);
+        print_usage(stderr);
+        return kExitUsage;
+    }
+    return command->run(argc - 2, argv + 2);
+}

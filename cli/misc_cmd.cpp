@@ -1,0 +1,103 @@
+// misc_cmd.cpp: "kvxctl misc": the Misc. page's command for one, several or all telephones.
+#include <cstdio>
+#include <cstring>
+
+#include "cli_options.h"
+#include "commands.h"
+#include "fleet.h"
+#include "headless.h"
+#include "misc_command.h"
+#include "ui.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: kvxctl misc --name NAME --password PASSWORD [--ringer TYPE] [--hold TONE]\n"
+    "                   [--banner STATE] [--radio STATE] [--wait MS] (--all | ADDRESS...)\n"
+    "\n"
+    "Sets the ringer type, hold tone, banner and internet radio of telephones, as the\n"
+    "utility's Misc. page does. Each setting not given takes the page's initial choice.\n"
+    "\n"
+    "  --name NAME          the administrator name (1 to 31 characters)\n"
+    "  --password PASSWORD  the administrator password (1 to 11 characters)\n"
+    "  --ringer TYPE        \"Tone 1\" to \"Tone 4\", \"Melody 5\" to \"Melody 8\" or \"MP3_Ring "
+    "9\"\n"
+    "                       (default \"Tone 1\")\n"
+    "  --hold TONE          Melody, Tone or \"MP3 Hold\" (default Melody)\n"
+    "  --banner STATE       Enable or Disable (default Disable)\n"
+    "  --radio STATE        internet radio: Enable or Disable (default Enable)\n"
+    "  --all                discover the telephones and send to every one of them\n"
+    "  --wait MS            how long to wait for discovery answers and for replies,\n"
+    "                       in milliseconds (default 2000)\n"
+    "Choices are matched without regard to case.\n"
+    "\n"
+    "Prints one line per telephone: \"ADDRESS --- RESULT\" with the word the telephone\n"
+    "answered (OK when it took the settings), or \"ADDRESS --- no reply\".\n"
+    "Exit status: 0 when every telephone answered OK, 1 when one did not or none was found,\n"
+    "2 for bad arguments or field values, 3 when UDP port 10000 is in use.\n";
+
+enum { kName, kPassword, kRinger, kHold, kBanner, kRadio, kAll, kWait, kSpecCount };
+const OptionSpec kSpecs[kSpecCount] = {{"name", true}, {"password", true}, {"ringer", true},
+                                       {"hold", true}, {"banner", true},   {"radio", true},
+                                       {"all", false}, {"wait", true}};
+// The options that choose an entry of each selection box, in the boxes' order.
+const int kBoxOptions[kMiscBoxCount] = {kRinger, kHold, kBanner, kRadio};
+
+}  // namespace
+
+int run_misc(int argc, char* const* argv) {
+    ParsedArgs args;
+    if (parse_args(argc, argv, kSpecs, kSpecCount, &args) != 0) {
+        fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    if (args.help) {
+        fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    const char* const* v = args.values;
+    int wait_ms = kDefaultWaitMs;
+    if (check_targets(&args, v[kAll] != nullptr) != 0 ||
+        (v[kWait] && parse_wait(v[kWait], &wait_ms) != 0)) {
+        return kExitUsage;
+    }
+    if ((v[kName] && strlen(v[kName]) > kMiscNameMax) ||
+        (v[kPassword] && strlen(v[kPassword]) > kMiscPasswordMax)) {
+        fprintf(stderr, "kvxctl: the name has at most %d characters, the password at most %d\n",
+                kMiscNameMax, kMiscPasswordMax);
+        return kExitUsage;
+    }
+    int choice[kMiscBoxCount];
+    for (int b = 0; b < kMiscBoxCount; ++b) {
+        const MiscBox& box = kMiscBoxes[b];
+        const char* wanted = v[kBoxOptions[b]];
+        choice[b] = wanted ? pick_entry(wanted, box.entries, box.count) : box.initial;
+        if (choice[b] < 0) {
+            fprintf(stderr, "kvxctl: --%s %s: choose one of", kSpecs[kBoxOptions[b]].name, wanted);
+            for (int i = 0; i < box.count; ++i) {
+                fprintf(stderr, "%s \"%s\"", i > 0 ? "," : "", box.entries[i]);
+            }
+            fprintf(stderr, "\n");
+            return kExitUsage;
+        }
+    }
+
+    const PageWindow page = headless_page_create();
+    int32_t remembered[kMiscBoxCount];
+    init_misc_boxes(page, remembered);
+    for (int b = 0; b < kMiscBoxCount; ++b) {
+        ui_combo_select(page, kMiscBoxes[b].id, choice[b]);
+    }
+    ui_set_text(page, kMiscName, v[kName]);
+    ui_set_text(page, kMiscPassword, v[kPassword]);
+    CommandFrame frame;
+    int status = kExitUsage;
+    if (build_misc_frame(page, &frame, remembered) == 0) {
+        status = fleet_send(page, kMiscList, &frame, v[kAll] != nullptr, args.targets,
+                            args.target_count, wait_ms);
+    } else {
+        fleet_print_message();
+    }
+    headless_page_destroy(page);
+    return status;
+}

@@ -1,0 +1,33 @@
+// channel.h: the device channel: one UDP socket on port 10000 and its receive thread, through
+// which telephones are discovered and sent commands.
+#pragma once
+
+#include <cstdint>
+
+#include "page_window.h"
+
+constexpr int kDevicePort = 9999;
+constexpr int kChannelPort = 10000;
+constexpr int kDatagramMax = 2000;
+
+using ReceiveHandler = void (*)(PageWindow page, int list_id, const char* address, char* data,
+                                int length);
+
+// 0 closed, 1 open and idle, 2 sending, -1 the receive thread has ended.
+int channel_state();
+
+// Binds the socket and starts the receive thread. 0, or -1 (port taken, no thread, or already
+// open).
+int channel_open();
+// Closes the socket and waits until the receive thread has ended.
+void channel_close();
+
+// Broadcasts the discovery request "?"; replies go to on_discovery_reply with this page and
+// list. 0 when sent, -1 when the channel is not open.
+int discover_devices(PageWindow page, int list_id);
+
+// Sends one command datagram to the telephone at address; its reply goes to on_command_reply
+// with this page and list. Nothing is sent when the channel is not open or the address is not
+// one telephone's address.
+void send_command(PageWindow page, int list_id, const char* address, const uint8_t* data,
+                  int length);

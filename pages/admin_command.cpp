@@ -1,0 +1,69 @@
+// admin_command.cpp: validation and payload of the administrator account command.
+#include "admin_command.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "ui.h"
+
+namespace {
+
+bool letters_and_digits(const char* text) {
+    for (; *text; ++text) {
+        const char c = *text;
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int refuse(PageWindow page, const char* message) {
+    ui_message_box(page, message, "Invalid!");
+    return -1;
+}
+
+}  // namespace
+
+int build_admin_frame(PageWindow page, CommandFrame* frame) {
+    frame->bytes[0] = 0;
+    frame->length = 0;
+
+    char old_name[kAdminNameMax + 1];
+    char new_name[kAdminNameMax + 1];
+    char old_password[kAdminPasswordMax + 1];
+    char new_password[kAdminPasswordMax + 1];
+    char confirm[kAdminPasswordMax + 1];
+
+    ui_get_text(page, kAdminOldName, old_name, sizeof old_name);
+    if (!old_name[0]) {
+        return refuse(page, "Please input Administrator Name.");
+    }
+    if (ui_get_check(page, kAdminChange)) {
+        ui_get_text(page, kAdminNewName, new_name, sizeof new_name);
+        if (!new_name[0]) {
+            return refuse(page, "Administrator Name can not be blank.");
+        }
+    } else {
+        memcpy(new_name, old_name, sizeof new_name);
+    }
+    ui_get_text(page, kAdminOldPassword, old_password, sizeof old_password);
+    ui_get_text(page, kAdminNewPassword, new_password, sizeof new_password);
+    ui_get_text(page, kAdminConfirm, confirm, sizeof confirm);
+    if (!old_password[0] || !new_password[0]) {
+        return refuse(page, "Administrator Password can not be blank.");
+    }
+    if (strcmp(new_password, confirm) != 0) {
+        return refuse(page, "Incorrect Administrator Password.");
+    }
+    // Fields of letters and digits only cannot contain the separator.
+    if (!letters_and_digits(old_name) || !letters_and_digits(new_name) ||
+        !letters_and_digits(old_password) || !letters_and_digits(new_password)) {
+        return refuse(page, "Name and Password only accepts A~Z, a~z, 0~9.");
+    }
+    char payload[128];
+    snprintf(payload, sizeof payload, "%s;!sep!;%s;!sep!;%s;!sep!;%s", old_name, new_name,
+             old_password, new_password);
+    build_command_frame("@ ", payload, frame);
+    return 0;
+}

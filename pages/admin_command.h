@@ -1,0 +1,21 @@
+// admin_command.h: the Admin page's command: its controls, the checks of its fields in their
+// order, and the admin frame. Shared by the page and kvxctl.
+#pragma once
+
+#include "command_cipher.h"
+#include "page_window.h"
+
+constexpr int kAdminOldName = 1019;
+constexpr int kAdminNewName = 1020;
+constexpr int kAdminChange = 1021;  // check box: send the new name instead of the old one
+constexpr int kAdminOldPassword = 1022;
+constexpr int kAdminNewPassword = 1023;
+constexpr int kAdminConfirm = 1024;
+constexpr int kAdminList = 1025;
+
+constexpr int kAdminNameMax = 31;
+constexpr int kAdminPasswordMax = 11;
+
+// Reads the page's fields, checks them and builds the admin frame. 0 when the frame is ready;
+// -1, with the frame empty, after the first failed check's message has been shown.
+int build_admin_frame(PageWindow page, CommandFrame* frame);

@@ -1,0 +1,65 @@
+// misc_command.cpp: selection box entries, validation and payload of the settings command.
+#include "misc_command.h"
+
+#include <cstdio>
+
+#include "ui.h"
+
+namespace {
+
+const char* const kRingerTypes[] = {"Tone 1",   "Tone 2",   "Tone 3",   "Tone 4",    "Melody 5",
+                                    "Melody 6", "Melody 7", "Melody 8", "MP3_Ring 9"};
+const char* const kHoldTones[] = {"Melody", "Tone", "MP3 Hold"};
+const char* const kSwitch[] = {"Disable", "Enable"};
+
+int refuse(PageWindow page, const char* message) {
+    ui_message_box(page, message, "Invalid!");
+    return -1;
+}
+
+}  // namespace
+
+const MiscBox kMiscBoxes[kMiscBoxCount] = {
+    {1035, kRingerTypes, 9, 0},
+    {1036, kHoldTones, 3, 0},
+    {1037, kSwitch, 2, 0},
+    {1038, kSwitch, 2, 1},
+};
+
+void init_misc_boxes(PageWindow page, int32_t remembered[kMiscBoxCount]) {
+    for (int b = 0; b < kMiscBoxCount; ++b) {
+        const MiscBox& box = kMiscBoxes[b];
+        ui_combo_clear(page, box.id);
+        for (int i = 0; i < box.count; ++i) {
+            ui_combo_add(page, box.id, box.entries[i]);
+        }
+        remembered[b] = box.initial;
+        ui_combo_select(page, box.id, box.initial);
+    }
+}
+
+int build_misc_frame(PageWindow page, CommandFrame* frame, int32_t remembered[kMiscBoxCount]) {
+    frame->bytes[0] = 0;
+    frame->length = 0;
+
+    char name[kMiscNameMax + 1];
+    char password[kMiscPasswordMax + 1];
+    ui_get_text(page, kMiscName, name, sizeof name);
+    if (!name[0]) {
+        return refuse(page, "Please input Administrator Name.");
+    }
+    ui_get_text(page, kMiscPassword, password, sizeof password);
+    if (!password[0]) {
+        return refuse(page, "Administrator Password can not be blank.");
+    }
+    for (int b = 0; b < kMiscBoxCount; ++b) {
+        remembered[b] = ui_combo_selection(page, kMiscBoxes[b].id);
+    }
+    // Unlike the admin fields, these go as typed.
+    char payload[128];
+    snprintf(payload, sizeof payload, "%s;!sep!;%s;!sep!;%d%d%d%d", name, password,
+             static_cast<int>(remembered[0]), static_cast<int>(remembered[1]),
+             static_cast<int>(remembered[2]), static_cast<int>(remembered[3]));
+    build_command_frame("# ", payload, frame);
+    return 0;
+}

@@ -1,0 +1,89 @@
+// discovery_interfaces_test.cpp: a discovery reaches every up, broadcast-capable interface.
+// Runs in the namespace that interfaces-lan builds, and nowhere else.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "channel.h"
+#include "headless.h"
+#include "platform.h"
+
+namespace {
+
+std::set<std::string> as_texts(const uint32_t* addresses, int count) {
+    std::set<std::string> texts;
+    for (int i = 0; i < count; ++i) {
+        Endpoint ep = {};
+        ep.address = addresses[i];
+        texts.insert(sock_addr_text(&ep));
+    }
+    return texts;
+}
+
+struct Interfaces : testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(getenv("KVX_PRIVATE_NET"))
+            << "run this through ctest: it needs the namespace of interfaces-lan";
+        ASSERT_EQ(sock_init(), 0);
+    }
+    void TearDown() override {
+        sock_fin();
+    }
+};
+
+TEST_F(Interfaces, OnlyUpBroadcastCapableSubnetsAreListedEachOnce) {
+    uint32_t found[kBroadcastMax];
+    const int count = sock_broadcast_addrs(found, kBroadcastMax);
+    ASSERT_GE(count, 0);
+    EXPECT_EQ(as_texts(found, count), (std::set<std::string>{"192.168.77.255", "10.9.255.255"}));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(sock_broadcast_addrs(found, 1), 1);  // never more than asked for
+}
+
+TEST_F(Interfaces, ADiscoveryGoesToTheLimitedAndEveryDirectedBroadcast) {
+    // The telephone's side: which destination each request was sent to.
+    const int phone = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(phone, 0);
+    const int on = 1;
+    setsockopt(phone, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    Endpoint any;
+    sock_make_addr(&any, nullptr, kDevicePort);
+    ASSERT_EQ(bind(phone, reinterpret_cast<const sockaddr*>(&any), sizeof any), 0);
+
+    const PageWindow master = headless_page_create();
+    ASSERT_EQ(channel_open(), 0);
+    ASSERT_EQ(discover_devices(master, 1011), 0);
+
+    std::set<std::string> destinations;
+    while (destinations.size() < 3 && sock_wait_readable(phone, 5000) == 1) {
+        char data[16];
+        char control[256];
+        iovec part = {data, sizeof data};
+        msghdr message = {};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        if (recvmsg(phone, &message, 0) != 1 || data[0] != '?') {
+            continue;
+        }
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                const auto* info = reinterpret_cast<const in_pktinfo*>(CMSG_DATA(c));
+                Endpoint ep = {};
+                ep.address = info->ipi_addr.s_addr;
+                destinations.insert(sock_addr_text(&ep));
+            }
+        }
+    }
+    EXPECT_EQ(destinations,
+              (std::set<std::string>{"255.255.255.255", "192.168.77.255", "10.9.255.255"}));
+    channel_close();
+    headless_page_destroy(master);
+}
+
+}  // namespace
