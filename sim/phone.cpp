@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <filesystem>
 #include <fstream>
