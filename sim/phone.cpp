@@ -294,16 +294,7 @@ void transmit(Phone* p, Transfer* t, const sockaddr_in& to, const Packet& packet
                       sim_local_port(moved));
         }
     }
-    if (t && chosen(p, p->faults.stray_tx, n)) {
-        if (t->stray_fd < 0) {
-            t->stray_fd = open_transfer_socket(p, &error);
-        }
-        if (t->stray_fd >= 0) {
-            send_now(t->stray_fd, to, packet);
-            log_event(&p->log, "fault stray-tx n=%u id=%d port=%d %s", n, t->id,
-                      sim_local_port(t->stray_fd), what.c_str());
-        }
-    }
+    const bool stray = t && chosen(p, p->faults.stray_tx, n);
     const int copies = chosen(p, p->faults.dup_tx, n) ? 2 : 1;
     if (copies == 2) {
         log_event(&p->log, "fault dup-tx n=%u to=%s %s", n, target.c_str(), what.c_str());
@@ -320,6 +311,16 @@ void transmit(Phone* p, Transfer* t, const sockaddr_in& to, const Packet& packet
                                   packet, "tftp-delayed-sent n=" + std::to_string(n)});
         } else {
             send_now(transfer_socket(p, t), to, packet);
+        }
+    }
+    if (stray) {
+        if (t->stray_fd < 0) {
+            t->stray_fd = open_transfer_socket(p, &error);
+        }
+        if (t->stray_fd >= 0) {
+            send_now(t->stray_fd, to, packet);
+            log_event(&p->log, "fault stray-tx n=%u id=%d port=%d %s", n, t->id,
+                      sim_local_port(t->stray_fd), what.c_str());
         }
     }
 }
@@ -393,27 +394,40 @@ void refuse(Phone* p, const sockaddr_in& to, const TftpRequest& request, int cod
     transmit(p, nullptr, to, tftp_make_error(code, message));
 }
 
-// A request again from the same peer for the same running transfer is a re-send: answer it
-// with the last packet. Any other request from that peer ends its earlier transfers.
+// Whether the transfer has sent nothing yet that the peer answered: then a request again is
+// the peer re-sending it because our first packet was lost.
+bool at_first_packet(const Transfer& t) {
+    return t.session.writing ? t.session.block == 0 : t.session.block == 1;
+}
+
+// A request again from the same peer for the same transfer, still at its first packet, is a
+// re-send: answer it with that packet. Any other request from that peer means it has moved on,
+// so its earlier transfers end (a read whose last DATA went out counts as done).
 bool take_repeated_request(Phone* p, const sockaddr_in& from, const TftpRequest& request) {
     for (Transfer& t : p->transfers) {
         if (!transfer_active(t) || !sim_same_endpoint(t.peer, from)) {
             continue;
         }
         if (t.session.state == SessionState::kRunning && t.file == request.file &&
-            t.session.writing == (request.opcode == kTftpWrq)) {
+            t.session.writing == (request.opcode == kTftpWrq) && at_first_packet(t)) {
             log_event(&p->log, "tftp-repeat id=%d from=%s", t.id, sim_addr_text(from).c_str());
             transmit(p, &t, t.peer, t.session.last_sent);
             t.deadline = sim_now_ms() + p->faults.tftp_timeout_ms;
             return true;
         }
-        if (t.session.state == SessionState::kRunning) {
+        const bool all_sent = !t.session.writing && t.session.sent == t.session.data.size() &&
+                              t.session.last_sent.size() < kTftpHeaderSize + kTftpBlockSize;
+        if (t.session.state == SessionState::kRunning && !all_sent) {
             t.session.state = SessionState::kFailed;
             t.session.reason = "superseded";
             log_failure(p, t);
-        } else {
-            t.session.state = SessionState::kDone;
+            continue;
         }
+        if (t.session.state == SessionState::kRunning) {
+            log_event(&p->log, "tftp-done id=%d op=read file=%s bytes=%zu final-ack=missing", t.id,
+                      log_word(t.file).c_str(), t.session.data.size());
+        }
+        t.session.state = SessionState::kDone;
     }
     return false;
 }
@@ -704,15 +718,17 @@ void phone_close(Phone* p) {
 }
 
 void phone_sockets(const Phone* p, std::vector<int>* fds) {
-    for (const int fd : {p->command_fd, p->broadcast_fd, p->tftp_fd}) {
-        fds->push_back(fd);
-    }
+    // Transfers first: a final ACK and the peer's next request arriving together must be
+    // taken in that order.
     for (const Transfer& t : p->transfers) {
         for (const int fd : {t.owns_fd ? t.fd : -1, t.old_fd, t.stray_fd}) {
             if (fd >= 0) {
                 fds->push_back(fd);
             }
         }
+    }
+    for (const int fd : {p->command_fd, p->broadcast_fd, p->tftp_fd}) {
+        fds->push_back(fd);
     }
 }
 
