@@ -68,12 +68,18 @@ bool is_writable_name(const std::string& name) {
 }
 
 bool read_whole_file(const std::string& path, std::vector<uint8_t>* out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) {
         return false;
     }
-    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    out->clear();
+    uint8_t chunk[65536];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) {
+        out->insert(out->end(), chunk, chunk + n);
+    }
+    const bool failed = ferror(file) != 0;
+    fclose(file);
+    return !failed;
 }
 
 // Written beside the final name and renamed over it: a reader never sees half a file.
@@ -360,8 +366,9 @@ void store_received(Phone* p, Transfer* t) {
     }
 }
 
-void after_session_step(Phone* p, Transfer* t, SessionEvent event, bool sent) {
-    const int64_t now = sim_now_ms();
+// Reports what one step of a transfer brought, sends its packets and sets the next timer. A
+// received file is stored before its last ACK goes out, so a peer told "done" finds it there.
+void complete_step(Phone* p, Transfer* t, SessionEvent event, const std::vector<Packet>& out) {
     if (event == SessionEvent::kCompleted) {
         if (t->session.writing) {
             store_received(p, t);
@@ -372,9 +379,10 @@ void after_session_step(Phone* p, Transfer* t, SessionEvent event, bool sent) {
     } else if (event == SessionEvent::kFailed) {
         log_failure(p, *t);
     }
-    if (sent || event == SessionEvent::kCompleted) {
+    transmit_all(p, t, out);
+    if (!out.empty() || event == SessionEvent::kCompleted) {
         t->deadline =
-            now +
+            sim_now_ms() +
             (t->session.state == SessionState::kDallying ? kDallyMs : p->faults.tftp_timeout_ms);
     }
 }
@@ -382,8 +390,7 @@ void after_session_step(Phone* p, Transfer* t, SessionEvent event, bool sent) {
 void transfer_receive(Phone* p, Transfer* t, const uint8_t* bytes, size_t length) {
     std::vector<Packet> out;
     const SessionEvent event = session_receive(&t->session, bytes, length, &out);
-    transmit_all(p, t, out);
-    after_session_step(p, t, event, !out.empty());
+    complete_step(p, t, event, out);
 }
 
 void refuse(Phone* p, const sockaddr_in& to, const TftpRequest& request, int code,
@@ -498,11 +505,10 @@ void on_request(Phone* p, const sockaddr_in& from, const TftpRequest& request) {
     Transfer* running = &p->transfers.back();
     std::vector<Packet> out;
     session_start(&running->session, &out);
-    transmit_all(p, running, out);
-    after_session_step(p, running,
-                       running->session.state == SessionState::kFailed ? SessionEvent::kFailed
-                                                                       : SessionEvent::kNone,
-                       true);
+    complete_step(p, running,
+                  running->session.state == SessionState::kFailed ? SessionEvent::kFailed
+                                                                  : SessionEvent::kNone,
+                  out);
 }
 
 void on_listen_datagram(Phone* p, const sockaddr_in& from, const uint8_t* bytes, size_t length) {
@@ -784,8 +790,7 @@ void phone_timers(Phone* p) {
             log_event(&p->log, "tftp-resend id=%d %s", t.id,
                       tftp_describe(out.front().data(), out.front().size()).c_str());
         }
-        transmit_all(p, &t, out);
-        after_session_step(p, &t, event, !out.empty());
+        complete_step(p, &t, event, out);
     }
     // A finished transfer stays until its held-back packets have gone out.
     p->transfers.remove_if([p](Transfer& t) {
