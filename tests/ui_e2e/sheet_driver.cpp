@@ -85,8 +85,9 @@ HWND SheetDriver::show_page(int index) {
 }
 
 std::string SheetDriver::text(HWND window) const {
+    // GetWindowText gives only captions of another process's windows; edits have none.
     char buffer[512] = "";
-    GetWindowTextA(window, buffer, sizeof buffer);
+    SendMessageA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
     return buffer;
 }
 

@@ -1,5 +1,5 @@
 // sheet_test.cpp: kvxutil.exe end to end, driven through its windows on the private test LAN:
-// phones .10 and .11 behave, .12 refuses every write, .13 answers TFTP slowly.
+// phones .10 and .11 behave, .12 never answers a transfer, .13 answers transfers slowly.
 #include <windows.h>
 // windows.h first: the others build on it.
 #include <commctrl.h>
@@ -17,7 +17,7 @@ namespace {
 using Texts = std::vector<std::string>;
 
 const char* const kGood = "192.168.77.10";
-const char* const kRefusing = "192.168.77.12";
+const char* const kSilent = "192.168.77.12";
 const char* const kSlow = "192.168.77.13";
 
 std::string folder() {
@@ -103,7 +103,7 @@ TEST_F(Sheet, HoldUploadArrivesWholeAndAFailureSaysFail) {
     // Every single upload ends with a fresh discovery.
     EXPECT_EQ(app.wait_list(mp3, IDC_MP3_LIST, 4, 10000).size(), 4u);
 
-    seen = upload(kRefusing, path);
+    seen = upload(kSilent, path);  // fails at its time-out
     EXPECT_EQ(seen.caption, "Upload");
     EXPECT_EQ(seen.text, "Upgrade 192.168.77.12 FAIL!\n");
 }
