@@ -1,0 +1,173 @@
+// ui_win32.cpp: the front-end seam over real dialog controls, one window message per call.
+// Calls from other threads reach the controls as synchronous messages to their own thread.
+#include <commdlg.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "ui.h"
+
+namespace {
+
+HWND window_of(PageWindow page) {
+    return reinterpret_cast<HWND>(page);
+}
+
+LRESULT send(PageWindow page, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+    return SendDlgItemMessageA(window_of(page), id, message, wparam, lparam);
+}
+
+int copy_text(const char* from, LRESULT length, char* out, int size) {
+    if (size <= 0) {
+        return 0;
+    }
+    const int n = static_cast<int>(length) < size - 1 ? static_cast<int>(length) : size - 1;
+    memcpy(out, from, static_cast<size_t>(n));
+    out[n] = '\0';
+    return n;
+}
+
+}  // namespace
+
+int ui_get_text(PageWindow page, int id, char* out, int size) {
+    if (size <= 0) {
+        return 0;
+    }
+    out[0] = '\0';
+    if (!GetDlgItem(window_of(page), id)) {
+        return 0;
+    }
+    return static_cast<int>(GetDlgItemTextA(window_of(page), id, out, size));
+}
+
+int ui_set_text(PageWindow page, int id, const char* text) {
+    return SetDlgItemTextA(window_of(page), id, text) ? 0 : -1;
+}
+
+void ui_enable(PageWindow page, int id, int enabled) {
+    EnableWindow(GetDlgItem(window_of(page), id), enabled ? TRUE : FALSE);
+}
+
+int ui_get_check(PageWindow page, int id) {
+    return IsDlgButtonChecked(window_of(page), id) == BST_CHECKED ? 1 : 0;
+}
+
+void ui_set_check(PageWindow page, int id, int checked) {
+    CheckDlgButton(window_of(page), id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void ui_set_read_only(PageWindow page, int id, int read_only) {
+    send(page, id, EM_SETREADONLY, read_only ? TRUE : FALSE);
+}
+
+int ui_list_count(PageWindow page, int id) {
+    return static_cast<int>(send(page, id, LB_GETCOUNT));
+}
+
+int ui_list_get(PageWindow page, int id, int index, char* out, int size) {
+    const LRESULT length = send(page, id, LB_GETTEXTLEN, static_cast<WPARAM>(index));
+    if (length == LB_ERR) {
+        if (size > 0) {
+            out[0] = '\0';
+        }
+        return -1;
+    }
+    // The whole entry first: LB_GETTEXT knows no buffer size.
+    char* whole =
+        static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(length) + 1));
+    if (!whole) {
+        return -1;
+    }
+    const LRESULT got =
+        send(page, id, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(whole));
+    const int n = got == LB_ERR ? -1 : copy_text(whole, got, out, size);
+    HeapFree(GetProcessHeap(), 0, whole);
+    return n;
+}
+
+int ui_list_add(PageWindow page, int id, const char* text) {
+    const LRESULT index = send(page, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    return index < 0 ? -1 : static_cast<int>(index);
+}
+
+int ui_list_insert(PageWindow page, int id, int index, const char* text) {
+    const LRESULT at =
+        send(page, id, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+    return at < 0 ? -1 : static_cast<int>(at);
+}
+
+int ui_list_delete(PageWindow page, int id, int index) {
+    const LRESULT left = send(page, id, LB_DELETESTRING, static_cast<WPARAM>(index));
+    return left < 0 ? -1 : static_cast<int>(left);
+}
+
+void ui_list_clear(PageWindow page, int id) {
+    send(page, id, LB_RESETCONTENT);
+}
+
+int ui_list_selection(PageWindow page, int id) {
+    const LRESULT index = send(page, id, LB_GETCURSEL);
+    return index < 0 ? -1 : static_cast<int>(index);
+}
+
+int ui_list_select(PageWindow page, int id, int index) {
+    const LRESULT at = send(page, id, LB_SETCURSEL, static_cast<WPARAM>(index));
+    return at < 0 ? -1 : static_cast<int>(at);
+}
+
+int ui_combo_count(PageWindow page, int id) {
+    return static_cast<int>(send(page, id, CB_GETCOUNT));
+}
+
+int ui_combo_add(PageWindow page, int id, const char* text) {
+    const LRESULT index = send(page, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    return index < 0 ? -1 : static_cast<int>(index);
+}
+
+void ui_combo_clear(PageWindow page, int id) {
+    send(page, id, CB_RESETCONTENT);
+}
+
+int ui_combo_selection(PageWindow page, int id) {
+    const LRESULT index = send(page, id, CB_GETCURSEL);
+    return index < 0 ? -1 : static_cast<int>(index);
+}
+
+int ui_combo_select(PageWindow page, int id, int index) {
+    const LRESULT at = send(page, id, CB_SETCURSEL, static_cast<WPARAM>(index));
+    return at < 0 ? -1 : static_cast<int>(at);
+}
+
+void ui_message_box(PageWindow page, const char* text, const char* caption) {
+    MessageBoxA(window_of(page), text, caption, MB_OK);
+}
+
+int ui_open_file(PageWindow page, const char* description, const char* pattern,
+                 const char* initial_dir, char* path, int size) {
+    // Description and pattern, each terminated, then one more terminator.
+    char filter[128] = {};
+    if (description) {
+        const size_t d = strlen(description);
+        const size_t p = strlen(pattern);
+        if (d + p + 3 > sizeof filter) {
+            return -1;
+        }
+        memcpy(filter, description, d + 1);
+        memcpy(filter + d + 1, pattern, p + 1);
+    }
+    path[0] = '\0';
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window_of(page);
+    dialog.lpstrFilter = description ? filter : nullptr;
+    dialog.nFilterIndex = 0;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = static_cast<DWORD>(size);
+    dialog.lpstrInitialDir = initial_dir;
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    if (!GetOpenFileNameA(&dialog)) {
+        CommDlgExtendedError();  // cancelled or failed: nothing changes either way
+        return -1;
+    }
+    return 0;
+}
