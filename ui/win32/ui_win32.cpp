@@ -1,7 +1,7 @@
 // ui_win32.cpp: the front-end seam over real dialog controls, one window message per call.
 // Calls from other threads reach the controls as synchronous messages to their own thread.
 #include <windows.h>
-
+// After windows.h, which it builds on.
 #include <commdlg.h>
 
 #include <cstring>
