@@ -33,8 +33,8 @@ const char kUsage[] =
     "Exit status: 0 when every telephone answered OK, 1 when one did not or none was found,\n"
     "2 for bad arguments or field values, 3 when UDP port 10000 is in use.\n";
 
-enum { kName, kPassword, kNewName, kNewPassword, kConfirm, kAll, kWait, kSpecCount };
-const OptionSpec kSpecs[kSpecCount] = {
+enum { kName, kPassword, kNewName, kNewPassword, kConfirm, kAll, kWait, kOptionCount };
+const CliOption kOptions[kOptionCount] = {
     {"name", true},    {"password", true}, {"new-name", true}, {"new-password", true},
     {"confirm", true}, {"all", false},     {"wait", true}};
 
@@ -50,7 +50,7 @@ bool fits(const char* option, const char* value, int max) {
 
 int run_admin(int argc, char* const* argv) {
     ParsedArgs args;
-    if (parse_args(argc, argv, kSpecs, kSpecCount, &args) != 0) {
+    if (parse_args(argc, argv, kOptions, kOptionCount, &args) != 0) {
         fputs(kUsage, stderr);
         return kExitUsage;
     }

@@ -7,9 +7,9 @@
 
 namespace {
 
-int find_spec(const char* name, size_t length, const OptionSpec* specs, int spec_count) {
-    for (int i = 0; i < spec_count; ++i) {
-        if (strlen(specs[i].name) == length && strncmp(specs[i].name, name, length) == 0) {
+int find_option(const char* name, size_t length, const CliOption* options, int option_count) {
+    for (int i = 0; i < option_count; ++i) {
+        if (strlen(options[i].name) == length && strncmp(options[i].name, name, length) == 0) {
             return i;
         }
     }
@@ -22,9 +22,13 @@ int lower(unsigned char c) {
 
 }  // namespace
 
-int parse_args(int argc, char* const* argv, const OptionSpec* specs, int spec_count,
+int parse_args(int argc, char* const* argv, const CliOption* options, int option_count,
                ParsedArgs* out) {
     memset(out, 0, sizeof *out);
+    if (option_count > kOptionMax) {
+        fprintf(stderr, "kvxctl: a command with more than %d options\n", kOptionMax);
+        return -1;
+    }
     for (int i = 0; i < argc; ++i) {
         const char* word = argv[i];
         if (strcmp(word, "-h") == 0 || strcmp(word, "--help") == 0) {
@@ -46,18 +50,18 @@ int parse_args(int argc, char* const* argv, const OptionSpec* specs, int spec_co
         const char* name = word + 2;
         const char* equals = strchr(name, '=');
         const size_t length = equals ? static_cast<size_t>(equals - name) : strlen(name);
-        const int index = find_spec(name, length, specs, spec_count);
+        const int index = find_option(name, length, options, option_count);
         if (index < 0) {
             fprintf(stderr, "kvxctl: unknown option --%.*s\n", static_cast<int>(length), name);
             return -1;
         }
         if (out->values[index]) {
-            fprintf(stderr, "kvxctl: --%s given twice\n", specs[index].name);
+            fprintf(stderr, "kvxctl: --%s given twice\n", options[index].name);
             return -1;
         }
-        if (!specs[index].takes_value) {
+        if (!options[index].takes_value) {
             if (equals) {
-                fprintf(stderr, "kvxctl: --%s takes no value\n", specs[index].name);
+                fprintf(stderr, "kvxctl: --%s takes no value\n", options[index].name);
                 return -1;
             }
             out->values[index] = "";
@@ -66,7 +70,7 @@ int parse_args(int argc, char* const* argv, const OptionSpec* specs, int spec_co
         } else if (i + 1 < argc) {
             out->values[index] = argv[++i];
         } else {
-            fprintf(stderr, "kvxctl: --%s needs a value\n", specs[index].name);
+            fprintf(stderr, "kvxctl: --%s needs a value\n", options[index].name);
             return -1;
         }
     }

@@ -2,7 +2,7 @@
 #pragma once
 
 // One option of a command: "--name VALUE", "--name=VALUE", or a bare "--flag".
-struct OptionSpec {
+struct CliOption {
     const char* name;  // without the leading "--"
     bool takes_value;
 };
@@ -11,14 +11,15 @@ constexpr int kOptionMax = 16;
 constexpr int kTargetMax = 256;
 
 struct ParsedArgs {
-    const char* values[kOptionMax];   // by the index of its spec: the value, "" for a flag, or null
+    // By the option's index: its value, "" for a flag given, or null when not given.
+    const char* values[kOptionMax];
     const char* targets[kTargetMax];  // the arguments that are not options, in order
     int target_count;
     bool help;  // -h or --help anywhere
 };
 
 // Parses argv[0..argc) (the words after the command's name). 0, or -1 after printing why.
-int parse_args(int argc, char* const* argv, const OptionSpec* specs, int spec_count,
+int parse_args(int argc, char* const* argv, const CliOption* options, int option_count,
                ParsedArgs* out);
 
 // A waiting time in milliseconds, 0 to 600000. 0, or -1 after printing why.

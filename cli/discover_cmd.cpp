@@ -22,13 +22,14 @@ const char kUsage[] =
     "Exit status: 0 when a telephone was found, 1 when none answered, 2 for bad arguments,\n"
     "3 when UDP port 10000 is in use.\n";
 
-const OptionSpec kSpecs[] = {{"wait", true}, {"json", false}};
+enum { kWait, kJson, kOptionCount };
+const CliOption kOptions[kOptionCount] = {{"wait", true}, {"json", false}};
 
 }  // namespace
 
 int run_discover(int argc, char* const* argv) {
     ParsedArgs args;
-    if (parse_args(argc, argv, kSpecs, 2, &args) != 0) {
+    if (parse_args(argc, argv, kOptions, kOptionCount, &args) != 0) {
         fputs(kUsage, stderr);
         return kExitUsage;
     }
@@ -41,10 +42,10 @@ int run_discover(int argc, char* const* argv) {
         fprintf(stderr, "kvxctl: discover takes no addresses\n");
         return kExitUsage;
     }
-    if (args.values[0] && parse_wait(args.values[0], &wait_ms) != 0) {
+    if (args.values[kWait] && parse_wait(args.values[kWait], &wait_ms) != 0) {
         return kExitUsage;
     }
-    const bool json = args.values[1] != nullptr;
+    const bool json = args.values[kJson] != nullptr;
     if (const int status = fleet_start(); status != kExitOk) {
         return status;
     }

@@ -36,10 +36,10 @@ const char kUsage[] =
     "Exit status: 0 when every telephone answered OK, 1 when one did not or none was found,\n"
     "2 for bad arguments or field values, 3 when UDP port 10000 is in use.\n";
 
-enum { kName, kPassword, kRinger, kHold, kBanner, kRadio, kAll, kWait, kSpecCount };
-const OptionSpec kSpecs[kSpecCount] = {{"name", true}, {"password", true}, {"ringer", true},
-                                       {"hold", true}, {"banner", true},   {"radio", true},
-                                       {"all", false}, {"wait", true}};
+enum { kName, kPassword, kRinger, kHold, kBanner, kRadio, kAll, kWait, kOptionCount };
+const CliOption kOptions[kOptionCount] = {{"name", true}, {"password", true}, {"ringer", true},
+                                          {"hold", true}, {"banner", true},   {"radio", true},
+                                          {"all", false}, {"wait", true}};
 // The options that choose an entry of each selection box, in the boxes' order.
 const int kBoxOptions[kMiscBoxCount] = {kRinger, kHold, kBanner, kRadio};
 
@@ -47,7 +47,7 @@ const int kBoxOptions[kMiscBoxCount] = {kRinger, kHold, kBanner, kRadio};
 
 int run_misc(int argc, char* const* argv) {
     ParsedArgs args;
-    if (parse_args(argc, argv, kSpecs, kSpecCount, &args) != 0) {
+    if (parse_args(argc, argv, kOptions, kOptionCount, &args) != 0) {
         fputs(kUsage, stderr);
         return kExitUsage;
     }
@@ -73,7 +73,8 @@ int run_misc(int argc, char* const* argv) {
         const char* wanted = v[kBoxOptions[b]];
         choice[b] = wanted ? pick_entry(wanted, box.entries, box.count) : box.initial;
         if (choice[b] < 0) {
-            fprintf(stderr, "kvxctl: --%s %s: choose one of", kSpecs[kBoxOptions[b]].name, wanted);
+            fprintf(stderr, "kvxctl: --%s %s: choose one of", kOptions[kBoxOptions[b]].name,
+                    wanted);
             for (int i = 0; i < box.count; ++i) {
                 fprintf(stderr, "%s \"%s\"", i > 0 ? "," : "", box.entries[i]);
             }

@@ -7,11 +7,11 @@
 
 namespace {
 
-const OptionSpec kSpecs[] = {{"name", true}, {"all", false}, {"wait", true}};
+const CliOption kOptions[] = {{"name", true}, {"all", false}, {"wait", true}};
 
 int parse(std::vector<const char*> words, ParsedArgs* out) {
     return parse_args(static_cast<int>(words.size()), const_cast<char* const*>(words.data()),
-                      kSpecs, 3, out);
+                      kOptions, 3, out);
 }
 
 TEST(ParseArgs, ValuesFlagsAndAddressesInAnyOrder) {

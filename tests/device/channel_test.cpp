@@ -25,8 +25,8 @@ const std::string kGoodReply = "?\r\ndevice KVX-350RT\r\nversion 1.2\r\n";
 struct Channel : testing::Test {
     PageWindow master = nullptr;
     PageWindow admin = nullptr;
-    Socket phone = -1;  // where datagrams to port 9999 arrive, broadcasts included
-    std::vector<Socket> peers;
+    Socket phone = -1;    // where datagrams to port 9999 arrive, broadcasts included
+    Socket replies = -1;  // sends what the scripted telephones answer
 
     void SetUp() override {
         // Broadcasts must never leave by the machine's real interfaces.
@@ -40,11 +40,13 @@ struct Channel : testing::Test {
         EXPECT_EQ(channel_state(), 1);
         phone = udp_open(kDevicePort, 1);
         ASSERT_GE(phone, 0);
+        replies = udp_open(0, 1);
+        ASSERT_GE(replies, 0);
     }
     void TearDown() override {
         channel_close();
-        for (const Socket s : peers) {
-            sock_close(s);
+        if (replies >= 0) {
+            sock_close(replies);
         }
         if (phone >= 0) {
             sock_close(phone);
@@ -55,25 +57,20 @@ struct Channel : testing::Test {
         sock_fin();
     }
 
-    // A telephone at a loopback address of its own, e.g. 127.0.0.2.
-    Socket peer(const char* address) {
-        const Socket s = probe_udp_bind(address, 0);
-        EXPECT_GE(s, 0) << address;
-        peers.push_back(s);
-        return s;
+    // A datagram to the channel from a telephone at one of the addresses that loopback-lan
+    // gives the namespace: sent to that local address, it comes from it.
+    void reply_from(const char* address, const std::string& datagram) {
+        Endpoint to;
+        sock_make_addr(&to, address, kChannelPort);
+        ASSERT_EQ(udp_send_to(replies, datagram.data(), static_cast<int>(datagram.size()), &to),
+                  static_cast<int>(datagram.size()));
     }
     // Loopback keeps the order of datagrams: what the phone receives before this was sent
     // before it.
     void mark_phone() {
         Endpoint to;
         sock_make_addr(&to, "127.0.0.1", kDevicePort);
-        udp_send_to(peer("127.0.0.9"), "mark", 4, &to);
-    }
-    static void send_to_channel(Socket from, const std::string& datagram) {
-        Endpoint to;
-        sock_make_addr(&to, "127.0.0.1", kChannelPort);
-        ASSERT_EQ(udp_send_to(from, datagram.data(), static_cast<int>(datagram.size()), &to),
-                  static_cast<int>(datagram.size()));
+        udp_send_to(replies, "mark", 4, &to);
     }
     // The next datagram that reaches port 9999, skipping discovery requests when asked to;
     // "(nothing)" when none comes within 5 s.
@@ -107,12 +104,12 @@ struct Channel : testing::Test {
         }
         return out;
     }
-    // Waits (at most 5 s) until the list holds exactly these entries.
-    static bool list_becomes(PageWindow page, int list, const Entries& wanted) {
+    // The list's entries once they are these, or after 5 s.
+    static Entries settled(PageWindow page, int list, const Entries& wanted) {
         for (int i = 0; i < 500 && entries(page, list) != wanted; ++i) {
             sleep_tick();
         }
-        return entries(page, list) == wanted;
+        return entries(page, list);
     }
     static bool state_becomes(int wanted) {
         for (int i = 0; i < 500 && channel_state() != wanted; ++i) {
@@ -156,20 +153,19 @@ TEST_F(Channel, ADiscoveryBroadcastsOneByteAndRepliesFillTheLists) {
     EXPECT_EQ(port, kChannelPort);
     EXPECT_EQ(channel_state(), 1);
 
-    for (const char* address : {"127.0.0.12", "127.0.0.2", "127.0.0.3"}) {
-        const Socket s = peer(address);
-        send_to_channel(s, kGoodReply);
-        send_to_channel(s, kGoodReply);  // answering twice lists it once
+    for (const char* address : {"10.77.78.12", "10.77.78.2", "10.77.78.3"}) {
+        reply_from(address, kGoodReply);
+        reply_from(address, kGoodReply);  // answering twice lists it once
     }
-    const Entries all = {"127.0.0.12", "127.0.0.2", "127.0.0.3"};
-    EXPECT_TRUE(list_becomes(master, kMasterListId, all));
-    EXPECT_TRUE(list_becomes(admin, kAdminList, all));
+    const Entries all = {"10.77.78.12", "10.77.78.2", "10.77.78.3"};
+    EXPECT_EQ(settled(master, kMasterListId, all), all);
+    EXPECT_EQ(settled(admin, kAdminList, all), all);
 }
 
 TEST_F(Channel, DatagramsBeforeAnyRequestAreDropped) {
     const int before = probe_receive_calls();
-    send_to_channel(peer("127.0.0.2"), kGoodReply);
-    send_to_channel(peer("127.0.0.3"), kGoodReply);
+    reply_from("10.77.78.2", kGoodReply);
+    reply_from("10.77.78.3", kGoodReply);
     // Once the second is being received, the first has been dealt with.
     for (int i = 0; i < 500 && probe_receive_calls() < before + 2; ++i) {
         sleep_tick();
@@ -182,16 +178,16 @@ TEST_F(Channel, LateRepliesGoToTheLatestRequest) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
     const CommandFrame frame = frame_of("admin;!sep!;admin;!sep!;a;!sep!;b");
     send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
-    const Socket late = peer("127.0.0.2");
-    send_to_channel(late, kGoodReply);
-    EXPECT_TRUE(list_becomes(admin, kAdminList, {"127.0.0.2 --- FAIL"}));
+    reply_from("10.77.78.2", kGoodReply);
+    EXPECT_EQ(settled(admin, kAdminList, {"10.77.78.2 --- FAIL"}),
+              (Entries{"10.77.78.2 --- FAIL"}));
     EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
 
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    send_to_channel(late, "@\r\nresult OK\r\n");  // ignored by discovery
-    send_to_channel(peer("127.0.0.3"), kGoodReply);
-    EXPECT_TRUE(list_becomes(master, kMasterListId, {"127.0.0.3"}));
-    EXPECT_EQ(entries(admin, kAdminList), Entries{"127.0.0.2 --- FAIL"});
+    reply_from("10.77.78.2", "@\r\nresult OK\r\n");  // ignored by discovery
+    reply_from("10.77.78.3", kGoodReply);
+    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.3"}), (Entries{"10.77.78.3"}));
+    EXPECT_EQ(entries(admin, kAdminList), Entries{"10.77.78.2 --- FAIL"});
 }
 
 TEST_F(Channel, CommandsGoOutAsOneDatagramOfExactlyTheFrame) {
@@ -217,8 +213,8 @@ TEST_F(Channel, CommandsGoOutAsOneDatagramOfExactlyTheFrame) {
     EXPECT_EQ(port, kChannelPort);
     EXPECT_EQ(channel_state(), 1);
 
-    send_to_channel(phone, "@\r\nresult OK\r\n");
-    EXPECT_TRUE(list_becomes(admin, kAdminList, {"127.0.0.1 --- OK"}));
+    reply_from("127.0.0.1", "@\r\nresult OK\r\n");
+    EXPECT_EQ(settled(admin, kAdminList, {"127.0.0.1 --- OK"}), (Entries{"127.0.0.1 --- OK"}));
 }
 
 TEST_F(Channel, AddressesThatNameNoTelephoneSendNothingAndKeepTheRequest) {
@@ -229,9 +225,9 @@ TEST_F(Channel, AddressesThatNameNoTelephoneSendNothingAndKeepTheRequest) {
     }
     send_command(admin, kAdminList, nullptr, bad.bytes, bad.length);
     // The discovery is still the current request: a command reply is ignored.
-    send_to_channel(peer("127.0.0.2"), "@\r\nresult OK\r\n");
-    send_to_channel(peer("127.0.0.3"), kGoodReply);
-    EXPECT_TRUE(list_becomes(master, kMasterListId, {"127.0.0.3"}));
+    reply_from("10.77.78.2", "@\r\nresult OK\r\n");
+    reply_from("10.77.78.3", kGoodReply);
+    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.3"}), (Entries{"10.77.78.3"}));
     EXPECT_EQ(ui_list_count(admin, kAdminList), 0);
 
     const CommandFrame good = frame_of("sent");
@@ -244,20 +240,20 @@ TEST_F(Channel, OversizedAndEmptyDatagramsAreDroppedAndReceivingGoesOn) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
     std::string oversized = kGoodReply + "\n";
     oversized.resize(kDatagramMax + 1, 'x');
-    send_to_channel(peer("127.0.0.2"), oversized);
-    send_to_channel(peer("127.0.0.3"), "");
+    reply_from("10.77.78.2", oversized);
+    reply_from("10.77.78.3", "");
     std::string largest = kGoodReply + "\n";
     largest.resize(kDatagramMax, 'y');
-    send_to_channel(peer("127.0.0.4"), largest);
-    EXPECT_TRUE(list_becomes(master, kMasterListId, {"127.0.0.4"}));
+    reply_from("10.77.78.4", largest);
+    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.4"}), (Entries{"10.77.78.4"}));
     EXPECT_EQ(channel_state(), 1);
 }
 
 TEST_F(Channel, AReportedResetIsDroppedAndReceivingGoesOn) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
     probe_fail_receives(3, false);
-    send_to_channel(peer("127.0.0.2"), kGoodReply);
-    EXPECT_TRUE(list_becomes(master, kMasterListId, {"127.0.0.2"}));
+    reply_from("10.77.78.2", kGoodReply);
+    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.2"}), (Entries{"10.77.78.2"}));
     EXPECT_EQ(channel_state(), 1);
 
     // A command to a port where nothing listens: Windows reports the ICMP answer as a reset.
@@ -265,15 +261,15 @@ TEST_F(Channel, AReportedResetIsDroppedAndReceivingGoesOn) {
     phone = -1;
     const CommandFrame frame = frame_of("nobody home");
     send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
-    send_to_channel(peer("127.0.0.3"), "@\r\nresult OK\r\n");
-    EXPECT_TRUE(list_becomes(admin, kAdminList, {"127.0.0.3 --- OK"}));
+    reply_from("10.77.78.3", "@\r\nresult OK\r\n");
+    EXPECT_EQ(settled(admin, kAdminList, {"10.77.78.3 --- OK"}), (Entries{"10.77.78.3 --- OK"}));
     EXPECT_EQ(channel_state(), 1);
 }
 
 TEST_F(Channel, ADeadSocketEndsTheReceiveThreadForGood) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
     probe_fail_receives(1, true);
-    send_to_channel(peer("127.0.0.2"), kGoodReply);
+    reply_from("10.77.78.2", kGoodReply);
     ASSERT_TRUE(state_becomes(-1));
     EXPECT_EQ(discover_devices(master, kMasterListId), -1);
     const CommandFrame frame = frame_of("dropped");

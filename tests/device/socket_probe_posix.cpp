@@ -1,8 +1,6 @@
 // socket_probe_posix.cpp: this program's recvfrom stands in for the C library's, which it calls.
 #include <dlfcn.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -43,19 +41,4 @@ void probe_fail_receives(int count, bool fatal) {
 
 int probe_receive_calls() {
     return calls;
-}
-
-Socket probe_udp_bind(const char* address, int port) {
-    Endpoint local;
-    sock_make_addr(&local, address, port);
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
-    if (s < 0) {
-        return -1;
-    }
-    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        close(s);
-        return -1;
-    }
-    sock_nonblock(s);
-    return s;
 }

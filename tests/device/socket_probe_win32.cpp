@@ -47,18 +47,3 @@ void probe_fail_receives(int count, bool fatal) {
 int probe_receive_calls() {
     return calls;
 }
-
-Socket probe_udp_bind(const char* address, int port) {
-    Endpoint local;
-    sock_make_addr(&local, address, port);
-    const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-    if (s == INVALID_SOCKET) {
-        return -1;
-    }
-    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        closesocket(s);
-        return -1;
-    }
-    sock_nonblock(static_cast<Socket>(s));
-    return static_cast<Socket>(s);
-}

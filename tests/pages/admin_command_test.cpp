@@ -115,34 +115,4 @@ TEST_F(AdminFrame, FieldsAtTheirLimitsMakeTheLongestPayload) {
     EXPECT_EQ(payload(), expected);
 }
 
-TEST_F(AdminFrame, AScrambledZeroByteIsSentAndCounted) {
-    // The keystream byte at some position of the old name is a letter or digit; a name holding
-    // that character there scrambles to 0.
-    uint8_t stream[kAdminNameMax] = {};
-    rc4_crypt(stream, kModelId, kAdminNameMax);
-    int at = -1;
-    for (int i = 0; i < kAdminNameMax && at < 0; ++i) {
-        const char c = static_cast<char>(stream[i]);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
-            at = i;
-        }
-    }
-    ASSERT_GE(at, 0);
-    std::string name(static_cast<size_t>(at) + 1, 'a');
-    name[static_cast<size_t>(at)] = static_cast<char>(stream[at]);
-    ASSERT_EQ(build({name.c_str(), false, "", "p", "q", "q"}), 0);
-    const std::string plain = name + ";!sep!;" + name + ";!sep!;p;!sep!;q";
-    EXPECT_EQ(frame.bytes[2 + at], 0);
-    EXPECT_EQ(frame.length, static_cast<int32_t>(plain.size()) + 2);
-    EXPECT_EQ(payload(), plain);
-}
-
-TEST_F(AdminFrame, BuildingTwiceGivesTheSameFrame) {
-    ASSERT_EQ(build({"admin", false, "", "old1", "New2", "New2"}), 0);
-    const CommandFrame first = frame;
-    ASSERT_EQ(build({"admin", false, "", "old1", "New2", "New2"}), 0);
-    ASSERT_EQ(frame.length, first.length);
-    EXPECT_EQ(memcmp(frame.bytes, first.bytes, static_cast<size_t>(first.length)), 0);
-}
-
 }  // namespace

@@ -110,12 +110,4 @@ TEST_F(MiscFrame, NamesAndPasswordsGoAsTyped) {
     EXPECT_EQ(payload(), "my admin;!sep!;x;!sep!;p w!#;!sep!;0001");
 }
 
-TEST_F(MiscFrame, FieldsAtTheirLimitsMakeTheLongestPayload) {
-    const std::string name(kMiscNameMax, 'n');
-    const std::string password(kMiscPasswordMax, 'p');
-    ASSERT_EQ(build(name.c_str(), password.c_str()), 0);
-    EXPECT_EQ(frame.length, 62);
-    EXPECT_EQ(payload(), name + ";!sep!;" + password + ";!sep!;0001");
-}
-
 }  // namespace

@@ -113,22 +113,6 @@ TEST_F(Headless, TextsAreCutToTheCallersBuffer) {
     EXPECT_STREQ(whole, "");
 }
 
-TEST_F(Headless, ControlStateIsKeptPerControl) {
-    EXPECT_EQ(headless_is_enabled(page, 1026), 1);
-    ui_enable(page, 1026, 0);
-    EXPECT_EQ(headless_is_enabled(page, 1026), 0);
-    EXPECT_EQ(headless_is_enabled(page, 1027), 1);
-    ui_enable(page, 1026, 1);
-    EXPECT_EQ(headless_is_enabled(page, 1026), 1);
-
-    EXPECT_EQ(ui_get_check(page, 1021), 0);
-    ui_set_check(page, 1021, 1);
-    EXPECT_EQ(ui_get_check(page, 1021), 1);
-    EXPECT_EQ(headless_is_read_only(page, 1020), 0);
-    ui_set_read_only(page, 1020, 1);
-    EXPECT_EQ(headless_is_read_only(page, 1020), 1);
-}
-
 TEST_F(Headless, SelectionBoxesKeepTheOrderOfAddition) {
     EXPECT_EQ(ui_combo_add(page, kBox, "Tone 2"), 0);
     EXPECT_EQ(ui_combo_add(page, kBox, "Tone 1"), 1);
