@@ -85,17 +85,12 @@ bool read_whole_file(const std::string& path, std::vector<uint8_t>* out) {
 // Written beside the final name and renamed over it: a reader never sees half a file.
 bool write_whole_file(const std::string& path, const std::vector<uint8_t>& data) {
     const std::string part = path + ".part";
-    {
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data.data()),
-                  static_cast<std::streamsize>(data.size()));
-        if (!out.flush()) {
-            out.close();
-            remove(part.c_str());
-            return false;
-        }
+    FILE* file = fopen(part.c_str(), "wb");
+    if (!file) {
+        return false;
     }
-    if (rename(part.c_str(), path.c_str()) != 0) {
+    const bool written = data.empty() || fwrite(data.data(), 1, data.size(), file) == data.size();
+    if (fclose(file) != 0 || !written || rename(part.c_str(), path.c_str()) != 0) {
         remove(part.c_str());
         return false;
     }
@@ -346,11 +341,11 @@ void log_failure(Phone* p, const Transfer& t) {
 }
 
 // A write has gone through whole: store the file; a station list replaces the phone's own.
-void store_received(Phone* p, Transfer* t) {
+// False when the file could not be stored.
+bool store_received(Phone* p, Transfer* t) {
     const std::string path = stored_file_path(p, t->file);
     if (!write_whole_file(path, t->session.data)) {
-        log_event(&p->log, "store-failed id=%d file=%s", t->id, log_word(t->file).c_str());
-        return;
+        return false;
     }
     log_event(&p->log, "tftp-done id=%d op=write file=%s bytes=%zu", t->id,
               log_word(t->file).c_str(), t->session.data.size());
@@ -364,15 +359,21 @@ void store_received(Phone* p, Transfer* t) {
                       save_stations(p) ? "" : " save-failed");
         }
     }
+    return true;
 }
 
 // Reports what one step of a transfer brought, sends its packets and sets the next timer. A
-// received file is stored before its last ACK goes out, so a peer told "done" finds it there.
-void complete_step(Phone* p, Transfer* t, SessionEvent event, const std::vector<Packet>& out) {
+// received file is stored before its last ACK goes out, so a peer told "done" finds it there;
+// one that cannot be stored gets ERROR 3 instead.
+void complete_step(Phone* p, Transfer* t, SessionEvent event, std::vector<Packet> out) {
+    if (event == SessionEvent::kCompleted && t->session.writing && !store_received(p, t)) {
+        out = {tftp_make_error(kTftpErrDiskFull, "Cannot store the file")};
+        t->session.state = SessionState::kFailed;
+        t->session.reason = "store-failed";
+        event = SessionEvent::kFailed;
+    }
     if (event == SessionEvent::kCompleted) {
-        if (t->session.writing) {
-            store_received(p, t);
-        } else {
+        if (!t->session.writing) {
             log_event(&p->log, "tftp-done id=%d op=read file=%s bytes=%zu", t->id,
                       log_word(t->file).c_str(), t->session.data.size());
         }
@@ -390,7 +391,7 @@ void complete_step(Phone* p, Transfer* t, SessionEvent event, const std::vector<
 void transfer_receive(Phone* p, Transfer* t, const uint8_t* bytes, size_t length) {
     std::vector<Packet> out;
     const SessionEvent event = session_receive(&t->session, bytes, length, &out);
-    complete_step(p, t, event, out);
+    complete_step(p, t, event, std::move(out));
 }
 
 void refuse(Phone* p, const sockaddr_in& to, const TftpRequest& request, int code,
@@ -527,7 +528,8 @@ void on_listen_datagram(Phone* p, const sockaddr_in& from, const uint8_t* bytes,
     }
     log_event(&p->log, "tftp-illegal from=%s %s", sim_addr_text(from).c_str(),
               tftp_describe(bytes, length).c_str());
-    if (length >= 2) {
+    // An ERROR is never answered, lest two ends trade them for ever.
+    if (length >= 2 && tftp_opcode(bytes, length) != kTftpError) {
         transmit(p, nullptr, from, tftp_make_error(kTftpErrIllegal, "Illegal TFTP operation"));
     }
 }
@@ -552,7 +554,9 @@ void dispatch_tftp(Phone* p, int fd, Transfer* t, const sockaddr_in& from, const
         log_event(&p->log, "tftp-foreign id=%d from=%s local=%d %s", t->id,
                   sim_addr_text(from).c_str(), sim_local_port(fd),
                   tftp_describe(bytes, length).c_str());
-        transmit(p, t, from, tftp_make_error(kTftpErrUnknownTid, "Unknown transfer ID"));
+        if (tftp_opcode(bytes, length) != kTftpError) {
+            transmit(p, t, from, tftp_make_error(kTftpErrUnknownTid, "Unknown transfer ID"));
+        }
         return;
     }
     transfer_receive(p, t, bytes, length);

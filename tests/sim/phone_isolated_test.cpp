@@ -4,7 +4,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -432,6 +434,35 @@ TEST_F(Rig, UnknownNamesModesAndRequestsGetTheirError) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/files/evil.txt"));
 }
 
+TEST_F(Rig, ErrorsAreNeverAnswered) {
+    start();
+    send_to(tftp_make_error(0, "x"), kTftpPort);
+    EXPECT_TRUE(quiet_for(100));
+    send_to(request(kTftpWrq, "hold.mp3"), kTftpPort);
+    Datagram got;
+    ASSERT_TRUE(await(&got));
+    const int intruder = open_client();
+    send_to(tftp_make_error(0, "x"), got.port(), kPhone, intruder);
+    EXPECT_TRUE(quiet_for(100, intruder));
+    close(intruder);
+    EXPECT_EQ(count_events("tftp-foreign id=1"), 1);
+}
+
+TEST_F(Rig, FileThatCannotBeStoredGetsDiskFullInsteadOfTheLastAck) {
+    start();
+    std::filesystem::create_directories(folder + "/files/hold.mp3/in-the-way");
+    send_to(request(kTftpWrq, "hold.mp3"), kTftpPort);
+    Datagram got;
+    ASSERT_TRUE(await(&got));
+    send_to(tftp_make_data(1, pattern(3).data(), 3), got.port());
+    ASSERT_TRUE(await(&got));
+    EXPECT_EQ(got.opcode(), kTftpError);
+    EXPECT_EQ(got.block(), kTftpErrDiskFull);
+    EXPECT_EQ(count_events("tftp-fail id=1 op=write file=hold.mp3 bytes=3 reason=store-failed"), 1);
+    EXPECT_EQ(count_events("tftp-done"), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/files/hold.mp3.part"));
+}
+
 TEST_F(Rig, RejectSwitchesRefuseWritesOrReads) {
     start("reject-writes");
     send_to(request(kTftpWrq, "hold.mp3"), kTftpPort);
@@ -710,6 +741,121 @@ TEST_F(Rig, ReloadedFaultsCountAgainAndBadOnesAreRefused) {
     EXPECT_TRUE(await(&got, 2000, other));
     EXPECT_EQ(got.opcode(), kTftpData);
     close(other);
+}
+
+// ------------------------------------------------------------------ the program itself
+
+std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// Runs kvxphone with arguments; its exit status, and its output in output.
+int run_program(const std::string& arguments, std::string* output) {
+    FILE* pipe = popen((std::string(KVXPHONE_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+    output->clear();
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        output->append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Program : Rig {
+    pid_t pid = -1;
+    std::string ready = folder + "-ready";
+
+    void TearDown() override {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        remove(ready.c_str());
+        Rig::TearDown();
+    }
+    void launch(const std::string& arguments) {
+        remove(ready.c_str());
+        pid = fork();
+        if (pid == 0) {
+            const std::string line = std::string("exec ") + KVXPHONE_PATH + " " + arguments +
+                                     " --ready-file " + ready + " >/dev/null 2>&1";
+            execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
+            _exit(127);
+        }
+        for (int i = 0; i < 500 && !std::filesystem::exists(ready); ++i) {
+            usleep(10000);
+        }
+        ASSERT_TRUE(std::filesystem::exists(ready)) << "kvxphone did not get ready";
+    }
+    // Reply to one discovery, without a phone of our own to pump.
+    std::string discover() {
+        send_text("?", kCommandPort);
+        pollfd entry = {client, POLLIN, 0};
+        if (poll(&entry, 1, 2000) != 1) {
+            return "";
+        }
+        char buffer[2048];
+        const ssize_t n = recv(client, buffer, sizeof buffer, 0);
+        return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : "";
+    }
+    int stop(int signal_number) {
+        kill(pid, signal_number);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST_F(Program, ServesUntilSigtermAndRereadsFaultsOnSighup) {
+    launch("--address 127.0.0.1 --state " + folder + " --faults model=KVX-1");
+    const std::string log = folder + "/127.0.0.1/events.log";
+    EXPECT_NE(discover().find("device KVX-1\r\n"), std::string::npos);
+    std::ofstream(folder + "/127.0.0.1/faults", std::ios::trunc) << "no-version\n";
+    kill(pid, SIGHUP);
+    for (int i = 0; i < 200 && read_text(log).find("faults loaded=no-version") == std::string::npos;
+         ++i) {
+        usleep(10000);
+    }
+    const std::string reply = discover();
+    EXPECT_NE(reply.find("device KVX-350RT\r\n"), std::string::npos) << reply;
+    EXPECT_EQ(reply.find("version"), std::string::npos) << reply;
+    EXPECT_EQ(stop(SIGTERM), 0);
+    const std::string text = read_text(log);
+    EXPECT_EQ(text.substr(text.rfind(' ', text.size() - 2) + 1), "stop\n");
+}
+
+TEST_F(Program, StopsCleanlyOnSigintToo) {
+    launch("--address 127.0.0.1 --state " + folder);
+    EXPECT_FALSE(discover().empty());
+    EXPECT_EQ(stop(SIGINT), 0);
+    EXPECT_NE(read_text(folder + "/127.0.0.1/events.log").find(" stop\n"), std::string::npos);
+}
+
+TEST_F(Program, PortInUseIsReportedAndNothingIsLeftOpen) {
+    launch("--address 127.0.0.1 --state " + folder);
+    std::string output;
+    EXPECT_EQ(run_program("--address 127.0.0.1 --state " + folder + "-second", &output), 1);
+    EXPECT_NE(output.find("kvxphone: phone 127.0.0.1: bind 127.0.0.1:9999: Address already in use"),
+              std::string::npos)
+        << output;
+    std::filesystem::remove_all(folder + "-second");
+    EXPECT_FALSE(discover().empty()) << "the first one still serves";
+}
+
+TEST_F(Program, CommandLineMistakesAndHelp) {
+    std::string output;
+    EXPECT_EQ(run_program("", &output), 2);
+    EXPECT_NE(output.find("kvxphone: no phone address given"), std::string::npos) << output;
+    EXPECT_EQ(run_program("--address 127.0.0.1 --faults bogus", &output), 2);
+    EXPECT_NE(output.find("unknown switch 'bogus'"), std::string::npos) << output;
+    EXPECT_EQ(run_program("--help", &output), 0);
+    EXPECT_EQ(output.rfind("Usage: kvxphone --address IP [options]", 0), 0u);
+    EXPECT_EQ(run_program("--address 10.9.9.9 --state " + folder, &output), 1);
+    EXPECT_NE(output.find("bind 10.9.9.9:9999"), std::string::npos) << output;
 }
 
 }  // namespace
