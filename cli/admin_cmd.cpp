@@ -71,16 +71,16 @@ int run_admin(int argc, char* const* argv) {
     }
 
     const PageWindow page = headless_page_create();
-    ui_set_text(page, kAdminOldName, v[kName]);
-    ui_set_check(page, kAdminChange, v[kNewName] != nullptr);
-    ui_set_text(page, kAdminNewName, v[kNewName]);
-    ui_set_text(page, kAdminOldPassword, v[kPassword]);
-    ui_set_text(page, kAdminNewPassword, v[kNewPassword]);
-    ui_set_text(page, kAdminConfirm, confirm);
+    ui_set_text(page, IDC_ADMIN_OLD_NAME, v[kName]);
+    ui_set_check(page, IDC_ADMIN_CHANGE, v[kNewName] != nullptr);
+    ui_set_text(page, IDC_ADMIN_NEW_NAME, v[kNewName]);
+    ui_set_text(page, IDC_ADMIN_OLD_PASSWORD, v[kPassword]);
+    ui_set_text(page, IDC_ADMIN_NEW_PASSWORD, v[kNewPassword]);
+    ui_set_text(page, IDC_ADMIN_CONFIRM, confirm);
     CommandFrame frame;
     int status = kExitUsage;
     if (build_admin_frame(page, &frame) == 0) {
-        status = fleet_send(page, kAdminList, &frame, v[kAll] != nullptr, args.targets,
+        status = fleet_send(page, IDC_ADMIN_LIST, &frame, v[kAll] != nullptr, args.targets,
                             args.target_count, wait_ms);
     } else {
         fleet_print_message();

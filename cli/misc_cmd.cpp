@@ -89,12 +89,12 @@ int run_misc(int argc, char* const* argv) {
     for (int b = 0; b < kMiscBoxCount; ++b) {
         ui_combo_select(page, kMiscBoxes[b].id, choice[b]);
     }
-    ui_set_text(page, kMiscName, v[kName]);
-    ui_set_text(page, kMiscPassword, v[kPassword]);
+    ui_set_text(page, IDC_MISC_NAME, v[kName]);
+    ui_set_text(page, IDC_MISC_PASSWORD, v[kPassword]);
     CommandFrame frame;
     int status = kExitUsage;
     if (build_misc_frame(page, &frame, remembered) == 0) {
-        status = fleet_send(page, kMiscList, &frame, v[kAll] != nullptr, args.targets,
+        status = fleet_send(page, IDC_MISC_LIST, &frame, v[kAll] != nullptr, args.targets,
                             args.target_count, wait_ms);
     } else {
         fleet_print_message();

@@ -35,21 +35,21 @@ int build_admin_frame(PageWindow page, CommandFrame* frame) {
     char new_password[kAdminPasswordMax + 1];
     char confirm[kAdminPasswordMax + 1];
 
-    ui_get_text(page, kAdminOldName, old_name, sizeof old_name);
+    ui_get_text(page, IDC_ADMIN_OLD_NAME, old_name, sizeof old_name);
     if (!old_name[0]) {
         return refuse(page, "Please input Administrator Name.");
     }
-    if (ui_get_check(page, kAdminChange)) {
-        ui_get_text(page, kAdminNewName, new_name, sizeof new_name);
+    if (ui_get_check(page, IDC_ADMIN_CHANGE)) {
+        ui_get_text(page, IDC_ADMIN_NEW_NAME, new_name, sizeof new_name);
         if (!new_name[0]) {
             return refuse(page, "Administrator Name can not be blank.");
         }
     } else {
         memcpy(new_name, old_name, sizeof new_name);
     }
-    ui_get_text(page, kAdminOldPassword, old_password, sizeof old_password);
-    ui_get_text(page, kAdminNewPassword, new_password, sizeof new_password);
-    ui_get_text(page, kAdminConfirm, confirm, sizeof confirm);
+    ui_get_text(page, IDC_ADMIN_OLD_PASSWORD, old_password, sizeof old_password);
+    ui_get_text(page, IDC_ADMIN_NEW_PASSWORD, new_password, sizeof new_password);
+    ui_get_text(page, IDC_ADMIN_CONFIRM, confirm, sizeof confirm);
     if (!old_password[0] || !new_password[0]) {
         return refuse(page, "Administrator Password can not be blank.");
     }

@@ -1,17 +1,10 @@
-// admin_command.h: the Admin page's command: its controls, the checks of its fields in their
-// order, and the admin frame. Shared by the page and kvxctl.
+// admin_command.h: the Admin page's command: the checks of its fields in their order, and the
+// admin frame. Shared by the page and kvxctl.
 #pragma once
 
 #include "command_cipher.h"
 #include "page_window.h"
-
-constexpr int kAdminOldName = 1019;
-constexpr int kAdminNewName = 1020;
-constexpr int kAdminChange = 1021;  // check box: send the new name instead of the old one
-constexpr int kAdminOldPassword = 1022;
-constexpr int kAdminNewPassword = 1023;
-constexpr int kAdminConfirm = 1024;
-constexpr int kAdminList = 1025;
+#include "resource.h"
 
 constexpr int kAdminNameMax = 31;
 constexpr int kAdminPasswordMax = 11;

@@ -20,10 +20,10 @@ int refuse(PageWindow page, const char* message) {
 }  // namespace
 
 const MiscBox kMiscBoxes[kMiscBoxCount] = {
-    {1035, kRingerTypes, 9, 0},
-    {1036, kHoldTones, 3, 0},
-    {1037, kSwitch, 2, 0},
-    {1038, kSwitch, 2, 1},
+    {IDC_MISC_RINGER, kRingerTypes, 9, 0},
+    {IDC_MISC_HOLD_TONE, kHoldTones, 3, 0},
+    {IDC_MISC_BANNER, kSwitch, 2, 0},
+    {IDC_MISC_RADIO, kSwitch, 2, 1},
 };
 
 void init_misc_boxes(PageWindow page, int32_t remembered[kMiscBoxCount]) {
@@ -44,11 +44,11 @@ int build_misc_frame(PageWindow page, CommandFrame* frame, int32_t remembered[kM
 
     char name[kMiscNameMax + 1];
     char password[kMiscPasswordMax + 1];
-    ui_get_text(page, kMiscName, name, sizeof name);
+    ui_get_text(page, IDC_MISC_NAME, name, sizeof name);
     if (!name[0]) {
         return refuse(page, "Please input Administrator Name.");
     }
-    ui_get_text(page, kMiscPassword, password, sizeof password);
+    ui_get_text(page, IDC_MISC_PASSWORD, password, sizeof password);
     if (!password[0]) {
         return refuse(page, "Administrator Password can not be blank.");
     }

@@ -1,15 +1,12 @@
-// misc_command.h: the Misc. page's command: its controls and selection boxes, the checks of
-// its fields in their order, and the misc frame. Shared by the page and kvxctl.
+// misc_command.h: the Misc. page's command: its selection boxes, the checks of its fields in
+// their order, and the misc frame. Shared by the page and kvxctl.
 #pragma once
 
 #include <cstdint>
 
 #include "command_cipher.h"
 #include "page_window.h"
-
-constexpr int kMiscName = 1029;
-constexpr int kMiscPassword = 1030;
-constexpr int kMiscList = 1031;
+#include "resource.h"
 
 constexpr int kMiscNameMax = 31;
 constexpr int kMiscPasswordMax = 11;

@@ -34,12 +34,12 @@ struct AdminFrame : testing::Test {
         headless_page_destroy(page);
     }
     int build(const AdminFields& f) {
-        ui_set_text(page, kAdminOldName, f.old_name);
-        ui_set_check(page, kAdminChange, f.change);
-        ui_set_text(page, kAdminNewName, f.new_name);
-        ui_set_text(page, kAdminOldPassword, f.old_password);
-        ui_set_text(page, kAdminNewPassword, f.new_password);
-        ui_set_text(page, kAdminConfirm, f.confirm);
+        ui_set_text(page, IDC_ADMIN_OLD_NAME, f.old_name);
+        ui_set_check(page, IDC_ADMIN_CHANGE, f.change);
+        ui_set_text(page, IDC_ADMIN_NEW_NAME, f.new_name);
+        ui_set_text(page, IDC_ADMIN_OLD_PASSWORD, f.old_password);
+        ui_set_text(page, IDC_ADMIN_NEW_PASSWORD, f.new_password);
+        ui_set_text(page, IDC_ADMIN_CONFIRM, f.confirm);
         return build_admin_frame(page, &frame);
     }
     // The one message the last build showed, or "" when it showed none.

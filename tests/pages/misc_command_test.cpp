@@ -27,8 +27,8 @@ struct MiscFrame : testing::Test {
         headless_page_destroy(page);
     }
     int build(const char* name, const char* password) {
-        ui_set_text(page, kMiscName, name);
-        ui_set_text(page, kMiscPassword, password);
+        ui_set_text(page, IDC_MISC_NAME, name);
+        ui_set_text(page, IDC_MISC_PASSWORD, password);
         return build_misc_frame(page, &frame, remembered);
     }
     std::string only_message() const {
