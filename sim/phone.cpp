@@ -113,7 +113,8 @@ struct Phone {
     PhoneConfig config;
     sockaddr_in self{};
     int command_fd = -1;
-    int broadcast_fd = -1;
+    int broadcast_fd = -1;  // hears 255.255.255.255
+    int subnet_fd = -1;     // hears the subnet's directed broadcast; -1 where there is none
     int tftp_fd = -1;
     PhoneSettings settings;
     StationList stations{};
@@ -209,7 +210,11 @@ void on_device_datagram(Phone* p, int fd) {
     }
     const auto length = static_cast<size_t>(got);
     const std::string sender = sim_addr_text(from);
-    const char* via = fd == p->broadcast_fd ? "broadcast" : "unicast";
+    // Each request reaches one socket only (each is bound to its own destination address),
+    // so a phone answers a request once, however it was addressed.
+    const char* via = fd == p->broadcast_fd ? "broadcast"
+                      : fd == p->subnet_fd  ? "subnet-broadcast"
+                                            : "unicast";
     if (length > kDeviceDatagramLongest || length == 0) {
         log_event(&p->log, "ignored from=%s via=%s bytes=%zu reason=%s", sender.c_str(), via,
                   length, length == 0 ? "empty" : "oversized");
@@ -684,6 +689,11 @@ bool open_sockets(Phone* p, std::string* error) {
     if (p->broadcast_fd < 0) {
         return false;
     }
+    const int subnet = sim_udp_subnet_listener(p->self, p->config.command_port, error);
+    if (subnet == -1) {
+        return false;
+    }
+    p->subnet_fd = subnet >= 0 ? subnet : -1;
     local.sin_port = htons(static_cast<uint16_t>(p->config.tftp_port));
     p->tftp_fd = sim_udp_bind(local, error);
     return p->tftp_fd >= 0;
@@ -722,6 +732,7 @@ void phone_close(Phone* p) {
     }
     sim_close(p->command_fd);
     sim_close(p->broadcast_fd);
+    sim_close(p->subnet_fd);
     sim_close(p->tftp_fd);
     event_log_close(&p->log);
     delete p;
@@ -737,13 +748,15 @@ void phone_sockets(const Phone* p, std::vector<int>* fds) {
             }
         }
     }
-    for (const int fd : {p->command_fd, p->broadcast_fd, p->tftp_fd}) {
-        fds->push_back(fd);
+    for (const int fd : {p->command_fd, p->broadcast_fd, p->subnet_fd, p->tftp_fd}) {
+        if (fd >= 0) {
+            fds->push_back(fd);
+        }
     }
 }
 
 void phone_readable(Phone* p, int fd) {
-    if (fd == p->command_fd || fd == p->broadcast_fd) {
+    if (fd == p->command_fd || fd == p->broadcast_fd || fd == p->subnet_fd) {
         on_device_datagram(p, fd);
     } else {
         on_tftp_datagram(p, fd);

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -19,8 +20,10 @@ int open_nonblocking_udp(std::string* error) {
     return fd;
 }
 
-// Name of the interface that holds the address; empty when none does.
-std::string interface_of(const sockaddr_in& address) {
+// Name of the interface that holds the address (empty when none does) and the address's
+// directed broadcast address there (0 when it has none, as on loopback).
+std::string interface_of(const sockaddr_in& address, in_addr_t* broadcast) {
+    *broadcast = 0;
     ifaddrs* all = nullptr;
     if (getifaddrs(&all) != 0) {
         return "";
@@ -31,11 +34,45 @@ std::string interface_of(const sockaddr_in& address) {
             reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr ==
                 address.sin_addr.s_addr) {
             name = entry->ifa_name;
+            // From the netmask, as the kernel's own broadcast route is: an address added
+            // without "brd" carries no broadcast address of its own.
+            const in_addr_t mask =
+                entry->ifa_netmask
+                    ? reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr
+                    : htonl(INADDR_BROADCAST);
+            if ((entry->ifa_flags & IFF_BROADCAST) && ntohl(~mask) > 1) {
+                *broadcast = address.sin_addr.s_addr | ~mask;
+            }
             break;
         }
     }
     freeifaddrs(all);
     return name;
+}
+
+// A socket bound to a broadcast address and the device: it hears only broadcasts to that
+// address that arrive on the device. Sockets of several phones may share the address.
+int bind_broadcast_listener(const std::string& device, in_addr_t broadcast, int port,
+                            std::string* error) {
+    const int fd = open_nonblocking_udp(error);
+    if (fd < 0) {
+        return -1;
+    }
+    const int on = 1;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<uint16_t>(port));
+    local.sin_addr.s_addr = broadcast;
+    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(),
+                   static_cast<socklen_t>(device.size())) != 0 ||
+        bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        *error =
+            "broadcast listener on " + device + " " + sim_addr_text(local) + ": " + strerror(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
@@ -79,30 +116,26 @@ int sim_udp_bind(const sockaddr_in& local, std::string* error) {
 }
 
 int sim_udp_broadcast_listener(const sockaddr_in& address, int port, std::string* error) {
-    const std::string device = interface_of(address);
+    in_addr_t subnet = 0;
+    const std::string device = interface_of(address, &subnet);
     if (device.empty()) {
         *error = sim_host_text(address) + " is not an address of any interface here";
         return -1;
     }
-    const int fd = open_nonblocking_udp(error);
-    if (fd < 0) {
+    return bind_broadcast_listener(device, htonl(INADDR_BROADCAST), port, error);
+}
+
+int sim_udp_subnet_listener(const sockaddr_in& address, int port, std::string* error) {
+    in_addr_t subnet = 0;
+    const std::string device = interface_of(address, &subnet);
+    if (device.empty()) {
+        *error = sim_host_text(address) + " is not an address of any interface here";
         return -1;
     }
-    const int on = 1;
-    sockaddr_in any_broadcast{};
-    sim_make_addr("255.255.255.255", port, &any_broadcast);
-    // Bound to the limited broadcast address, the socket hears broadcasts only; bound to the
-    // device, only those of the phone's own segment.
-    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(),
-                   static_cast<socklen_t>(device.size())) != 0 ||
-        bind(fd, reinterpret_cast<const sockaddr*>(&any_broadcast), sizeof any_broadcast) != 0) {
-        *error = "broadcast listener on " + device + " port " + std::to_string(port) + ": " +
-                 strerror(errno);
-        close(fd);
-        return -1;
+    if (subnet == 0 || subnet == htonl(INADDR_BROADCAST)) {
+        return -2;
     }
-    return fd;
+    return bind_broadcast_listener(device, subnet, port, error);
 }
 
 int sim_local_port(int fd) {

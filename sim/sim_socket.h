@@ -23,6 +23,9 @@ int sim_udp_bind(const sockaddr_in& local, std::string* error);
 // Non-blocking UDP socket that receives the broadcasts to 255.255.255.255:port that arrive on
 // the interface holding address; sockets of several phones may share it. -1 with a message.
 int sim_udp_broadcast_listener(const sockaddr_in& address, int port, std::string* error);
+// The same for broadcasts to the directed broadcast address of address's subnet (such as
+// 192.168.77.255). -2 when the address has none there (loopback, a /32), -1 with a message.
+int sim_udp_subnet_listener(const sockaddr_in& address, int port, std::string* error);
 // Local port of a bound socket (host order), 0 when unknown.
 int sim_local_port(int fd);
 // One datagram into buffer; its full length, even when that is more than size (the rest is

@@ -263,7 +263,35 @@ TEST_F(Lan, BroadcastReachesEveryPhoneOfItsSegmentAndNoOther) {
             << phone;
     }
     for (const std::string& phone : second_segment) {
-        EXPECT_EQ(count(events(phone), "discovery from="), 0) << phone;
+        EXPECT_EQ(count(events(phone), "via=broadcast"), 0) << phone;
+    }
+}
+
+// The utility also sends to each interface's directed broadcast address; a phone hears it
+// once, on its own segment only.
+TEST_F(Lan, BroadcastToASubnetReachesEachOfItsPhonesOnce) {
+    for (const std::string subnet : {"192.168.77.", "192.168.78."}) {
+        std::vector<std::string> inside;
+        std::vector<std::string> outside;
+        for (const std::string& phone : phones) {
+            (phone.rfind(subnet, 0) == 0 ? inside : outside).push_back(phone);
+        }
+        if (inside.empty()) {
+            continue;
+        }
+        const std::string client = subnet + "1:10000";
+        const std::string reply = script("discover " + subnet + "255 --wait 2");
+        EXPECT_EQ(count(reply, "FROM "), static_cast<int>(inside.size())) << reply;
+        for (const std::string& phone : inside) {
+            EXPECT_EQ(count(reply, "FROM " + phone + ":9999\n"), 1) << phone;
+            const std::string log = events(phone);
+            EXPECT_EQ(count(log, "discovery from=" + client + " via=subnet-broadcast"), 1) << phone;
+            EXPECT_EQ(count(log, "discovery-reply to="), count(log, "discovery from=")) << phone;
+        }
+        for (const std::string& phone : outside) {
+            EXPECT_EQ(count(events(phone), "discovery from=" + client + " via=subnet-broadcast"), 0)
+                << phone;
+        }
     }
 }
 
