@@ -1,0 +1,16 @@
+// fuzz_support.h: what the fuzz targets share: a failed invariant, and inputs that the code
+// under test reads from a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Aborts with the message when ok is false, so that libFuzzer keeps the input as a crash.
+void fuzz_require(bool ok, const char* what);
+
+// A file path of this process in /dev/shm (or the temporary folder), removed when the process
+// exits.
+const char* fuzz_temp_path(const char* name);
+
+// Replaces the file's content with the bytes; aborts when it cannot.
+void fuzz_write_file(const char* path, const uint8_t* data, size_t size);
