@@ -1,5 +1,5 @@
 // mp3_page.cpp: the MP3 Hold/Ring page: hold music and ring tones, and the master device list.
-#include <cstring>
+#include <cstdio>
 
 #include "busy.h"
 #include "device_list.h"
@@ -43,7 +43,7 @@ void chain_done(PageWindow page, int result) {
 
 void choose_tone(int tone) {
     tone_choice = tone;
-    strcpy(state.remote_name, tone_remote_name(tone));
+    snprintf(state.remote_name, sizeof state.remote_name, "%s", tone_remote_name(tone));
 }
 
 }  // namespace

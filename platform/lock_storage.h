@@ -15,7 +15,8 @@ T* place_aligned() {
     }
     const auto address = reinterpret_cast<uintptr_t>(raw);
     const uintptr_t aligned = (address + alignof(T) - 1) & ~(uintptr_t{alignof(T)} - 1);
-    T* object = new (reinterpret_cast<void*>(aligned)) T;
+    // An address inside the block from my_malloc, rounded up to the alignment.
+    T* object = new (reinterpret_cast<void*>(aligned)) T;  // NOLINT(performance-no-int-to-ptr)
     object->storage = raw;
     return object;
 }

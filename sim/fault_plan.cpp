@@ -1,6 +1,8 @@
 // fault_plan.cpp: parsing of fault and behaviour switches and the packet selectors.
 #include "fault_plan.h"
 
+#include <arpa/inet.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +11,8 @@ namespace {
 
 // Decimal number without sign in [low, high]; false on anything else.
 bool parse_number(const std::string& text, long low, long high, long* out) {
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != text.npos) {
+    if (text.empty() || text.size() > 10 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
     const long value = strtol(text.c_str(), nullptr, 10);
@@ -38,7 +41,7 @@ bool parse_selector(const std::string& text, PacketSelector* out) {
         const size_t dash = item.find('-');
         long first;
         long last;
-        if (dash == item.npos) {
+        if (dash == std::string::npos) {
             if (!parse_number(item, 1, UINT32_MAX, &first)) {
                 return false;
             }
@@ -55,10 +58,8 @@ bool parse_selector(const std::string& text, PacketSelector* out) {
 }
 
 bool parse_address(const std::string& text) {
-    unsigned a, b, c, d;
-    char tail;
-    return sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &a, &b, &c, &d, &tail) == 4 && a < 256 &&
-           b < 256 && c < 256 && d < 256;
+    in_addr address;
+    return inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
 // One "name" or "name=value" switch; false with a message on anything unknown or malformed.
@@ -139,7 +140,7 @@ bool apply_switch(const std::string& name, const std::string& value, bool has_va
         PacketSelector chosen;
         chosen.percent = 100;
         if (!parse_number(value.substr(0, at), 0, 600000, &number) ||
-            (at != value.npos && !parse_selector(value.substr(at + 1), &chosen))) {
+            (at != std::string::npos && !parse_selector(value.substr(at + 1), &chosen))) {
             *error = "switch 'tftp-delay' needs MS or MS@PACKETS, such as 4000@3";
             return false;
         }
@@ -148,7 +149,8 @@ bool apply_switch(const std::string& name, const std::string& value, bool has_va
         return true;
     }
     if (name == "model") {
-        if (value.empty() || value.find_first_of(" \t\r\n") != value.npos || value.size() > 63) {
+        if (value.empty() || value.find_first_of(" \t\r\n") != std::string::npos ||
+            value.size() > 63) {
             *error = "switch 'model' needs one word of at most 63 characters";
             return false;
         }
@@ -156,7 +158,7 @@ bool apply_switch(const std::string& name, const std::string& value, bool has_va
         return true;
     }
     if (name == "result") {
-        if (value.size() > 11 || value.find_first_of(" \t\r\n") != value.npos) {
+        if (value.size() > 11 || value.find_first_of(" \t\r\n") != std::string::npos) {
             *error = "switch 'result' needs one word of at most 11 characters, or nothing";
             return false;
         }
@@ -192,7 +194,7 @@ int fault_plan_parse(const std::string& text, FaultPlan* out, std::string* error
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find_first_of(", \t\r\n", start);
-        if (end == text.npos) {
+        if (end == std::string::npos) {
             end = text.size();
         }
         const std::string item = text.substr(start, end - start);
@@ -201,7 +203,7 @@ int fault_plan_parse(const std::string& text, FaultPlan* out, std::string* error
             continue;
         }
         const size_t equals = item.find('=');
-        const bool has_value = equals != item.npos;
+        const bool has_value = equals != std::string::npos;
         if (!apply_switch(item.substr(0, equals), has_value ? item.substr(equals + 1) : "",
                           has_value, &plan, error)) {
             return -1;

@@ -1,11 +1,11 @@
 // kvxphone.cpp: the simulated-telephone program: opens the phones and serves them on one
 // thread until SIGINT or SIGTERM.
 #include <poll.h>
-#include <signal.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>

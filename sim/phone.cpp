@@ -109,7 +109,8 @@ void default_stations(StationList* list) {
 
 }  // namespace
 
-struct Phone {
+// Its rng is seeded by seed_rng from the faults or the address: reproducible on purpose.
+struct Phone {  // NOLINT(cert-msc32-c,cert-msc51-cpp)
     PhoneConfig config;
     sockaddr_in self{};
     int command_fd = -1;

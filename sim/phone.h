@@ -12,7 +12,7 @@
 
 constexpr int kCommandPort = 9999;
 constexpr int kTftpPort = 69;
-constexpr size_t kDefaultMaxFileSize = 16 * 1024 * 1024;
+constexpr size_t kDefaultMaxFileSize = size_t{16} * 1024 * 1024;
 
 struct PhoneConfig {
     std::string address;    // dotted quad, an address of this host (or namespace)

@@ -1,6 +1,8 @@
 // phone_command.cpp: discovery replies and the admin and misc commands of a simulated phone.
 #include "phone_command.h"
 
+#include <arpa/inet.h>
+
 #include <cstdio>
 
 #include "command_cipher.h"
@@ -34,7 +36,7 @@ CommandOutcome apply_admin(PhoneSettings* s, const std::string& payload) {
     size_t start = 0;
     for (int i = 0; i < 4; ++i) {
         const size_t end = i < 3 ? payload.find(kSeparator, start) : payload.size();
-        if (end == payload.npos) {
+        if (end == std::string::npos) {
             return outcome(kResultMalformed, "reason=fields");
         }
         field[i] = payload.substr(start, end - start);
@@ -72,7 +74,7 @@ CommandOutcome apply_misc(PhoneSettings* s, const std::string& payload) {
     }
     const std::string account = payload.substr(0, digits_at - kSeparatorLength);
     const size_t inner = account.find(kSeparator);
-    if (inner == 0 || inner == account.npos || inner + kSeparatorLength == account.size()) {
+    if (inner == 0 || inner == std::string::npos || inner + kSeparatorLength == account.size()) {
         return outcome(kResultMalformed, "reason=fields");
     }
     if (account != s->admin_name + kSeparator + s->admin_password) {
@@ -108,10 +110,10 @@ DatagramKind classify_datagram(const uint8_t* bytes, size_t length) {
 
 std::string discovery_reply(const PhoneSettings& settings, const std::string& address,
                             const FaultPlan& faults) {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    sscanf(address.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d);
+    uint8_t bytes[4] = {};
+    inet_pton(AF_INET, address.c_str(), bytes);
     char mac[32];
-    snprintf(mac, sizeof mac, "02:4B:56:%02X:%02X:%02X", b & 0xFF, c & 0xFF, d & 0xFF);
+    snprintf(mac, sizeof mac, "02:4B:56:%02X:%02X:%02X", bytes[1], bytes[2], bytes[3]);
     std::string reply = "?\r\n";
     reply += "device " + (faults.model.empty() ? std::string(kModelId) : faults.model) + "\r\n";
     if (!faults.no_version) {

@@ -91,10 +91,11 @@ int settings_load(PhoneSettings* settings, const std::string& path, std::string*
             continue;
         }
         const size_t equals = line.find('=');
-        good = equals != line.npos &&
+        good = equals != std::string::npos &&
                apply_line(&loaded, line.substr(0, equals), line.substr(equals + 1));
         if (!good) {
-            *error = path + ":" + std::to_string(number) + ": not a valid setting: " + line;
+            *error = path + ":" + std::to_string(number);
+            *error += ": not a valid setting: " + line;
         }
     }
     free(buffer);

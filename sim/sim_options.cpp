@@ -13,7 +13,8 @@ namespace {
 constexpr long kMostPhones = 1000;
 
 bool parse_long(const std::string& text, long low, long high, long* out) {
-    if (text.empty() || text.find_first_not_of("0123456789") != text.npos || text.size() > 12) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 12) {
         return false;
     }
     const long value = strtol(text.c_str(), nullptr, 10);
@@ -70,7 +71,7 @@ int sim_parse_options(int argc, const char* const* argv, SimOptions* out, std::s
             return 0;
         }
         if (i + 1 >= argc) {
-            *error = option.rfind("-", 0) == 0 ? "option " + option + " needs a value"
+            *error = option.rfind('-', 0) == 0 ? "option " + option + " needs a value"
                                                : "unexpected argument " + option;
             return -1;
         }
@@ -95,7 +96,7 @@ int sim_parse_options(int argc, const char* const* argv, SimOptions* out, std::s
             options.faults_all = value;
         } else if (option == "--fault") {
             const size_t equals = value.find('=');
-            if (equals == value.npos) {
+            if (equals == std::string::npos) {
                 *error = "--fault needs ADDRESS=SWITCHES";
                 return -1;
             }

@@ -237,6 +237,8 @@ int load_file(const char* path, uint8_t* buffer, int limit) {
         const int chunk = limit - total < kReadChunk ? limit - total : kReadChunk;
         const size_t got = fread(buffer + total, 1, static_cast<size_t>(chunk), file);
         total += static_cast<int>(got);
+        // A short read (the end of the file, or an error) is possible, whatever cppcheck says.
+        // cppcheck-suppress knownConditionTrueFalse
         if (got < static_cast<size_t>(chunk)) {
             failed = ferror(file) != 0;
             break;

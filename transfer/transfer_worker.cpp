@@ -2,6 +2,7 @@
 #include "transfer_worker.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "platform.h"
@@ -41,9 +42,9 @@ void place(int32_t state, PageWindow page, CompletionCallback done, const char* 
            const char* first, const char* second) {
     job.done = done;
     job.page = page;
-    strcpy(job.device, device);
-    strcpy(job.first_name, first);
-    strcpy(job.second_name, second);
+    snprintf(job.device, sizeof job.device, "%s", device);
+    snprintf(job.first_name, sizeof job.first_name, "%s", first);
+    snprintf(job.second_name, sizeof job.second_name, "%s", second);
     job.state.store(state);
     sema_release(job_sema);
 }

@@ -25,6 +25,8 @@ struct Control {
 };
 
 struct Page {
+    // Used through the pages' map, which cppcheck does not follow.
+    // cppcheck-suppress unusedStructMember
     std::map<int, Control> controls;
 };
 
@@ -315,7 +317,7 @@ int ui_combo_add(PageWindow page, int id, const char* text) {
     if (!c) {
         return -1;
     }
-    c->choices.push_back(text ? text : "");
+    c->choices.emplace_back(text ? text : "");
     return static_cast<int>(c->choices.size()) - 1;
 }
 
