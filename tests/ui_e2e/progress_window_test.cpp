@@ -40,8 +40,8 @@ struct ProgressWindow : testing::Test {
     HWND page = nullptr;
     void SetUp() override {
         progress_window_prepare(GetModuleHandleA(nullptr));
-        page = CreateWindowExA(0, "STATIC", "page", WS_OVERLAPPED | WS_VISIBLE, 100, 80, 400,
-                               300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        page = CreateWindowExA(0, "STATIC", "page", WS_OVERLAPPED | WS_VISIBLE, 100, 80, 400, 300,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(page, nullptr);
     }
     void TearDown() override {
