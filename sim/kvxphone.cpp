@@ -6,9 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <vector>
 

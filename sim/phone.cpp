@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <list>

@@ -2,9 +2,7 @@
 #include "sim_socket.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <ifaddrs.h>
-#include <net/if.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -3,6 +3,7 @@
 // and commands. Runs inside the LAN; the phones' folders are read to see what they received.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -75,7 +76,8 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 struct Lan : testing::Test {
     std::string state = getenv("KVX_LAN_STATE") ? getenv("KVX_LAN_STATE") : "";
     std::vector<std::string> phones = words(getenv("KVX_LAN_PHONES"));
-    std::string work = testing::TempDir() + "kvx_lan_test";
+    // Per process: test programs of other builds may run at the same time.
+    std::string work = testing::TempDir() + "kvx_lan_test." + std::to_string(getpid());
 
     void SetUp() override {
         ASSERT_FALSE(state.empty()) << "run me with scripts/testlan";

@@ -87,7 +87,8 @@ std::string frame(const char* prefix, std::string payload) {
 }
 
 struct Rig : testing::Test {
-    std::string folder = testing::TempDir() + "kvx_phone_isolated";
+    // Per process: test programs of other builds may run at the same time.
+    std::string folder = testing::TempDir() + "kvx_phone_isolated." + std::to_string(getpid());
     Phone* phone = nullptr;
     int client = -1;
 
@@ -389,7 +390,7 @@ TEST_F(Rig, StationListIsServedAndReplacedByAnUpload) {
         "Name1=Jazz\r\nURL1=http://jazz.example/a=b\r\nName2=Talk\r\nURL2=http://talk.example\r\n";
     upload("mp3.cfg", std::vector<uint8_t>(upload_text.begin(), upload_text.end()));
     const std::vector<uint8_t> again = download("getmp3cfg.###");
-    const std::string path = testing::TempDir() + "kvx_phone_isolated_list.cfg";
+    const std::string path = folder + "-list.cfg";
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(again.data()),
                static_cast<std::streamsize>(again.size()));

@@ -1,5 +1,6 @@
 // phone_settings_test.cpp: the phone's settings file: round trip, defaults, refusals.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -10,7 +11,7 @@
 namespace {
 
 struct SettingsFile : testing::Test {
-    std::string path = testing::TempDir() + "phone_settings_test.txt";
+    std::string path = testing::TempDir() + "phone_settings_test." + std::to_string(getpid());
 
     void SetUp() override {
         remove(path.c_str());

@@ -227,7 +227,7 @@ TEST_F(Pages, StationListRoundTripsThroughEveryPhone) {
     ASSERT_TRUE(app.wait_enabled(app.control(ir, IDC_IR_UPLOAD), true, 10000));
     EXPECT_EQ(SendMessageA(app.control(ir, IDC_IR_STATION), CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(app.text(app.control(ir, IDC_IR_NAME)), "Jazz");
-    EXPECT_TRUE(app.screenshot(program_folder() + "\\..\\ui-screenshots\\irlist-downloaded.png"));
+    EXPECT_TRUE(app.screenshot(screenshot_path("irlist-downloaded")));
     EXPECT_FALSE(file_exists(work_folder() + "\\tmp.cfg"));
 }
 

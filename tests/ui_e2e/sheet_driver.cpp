@@ -234,6 +234,12 @@ std::string program_folder() {
     return folder.substr(0, folder.find_last_of('\\'));
 }
 
+std::string screenshot_path(const std::string& name) {
+    const std::string dir = program_folder() + "\\..\\ui-screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir + "\\" + name + ".png";
+}
+
 std::string windows_path(const std::string& unix_path) {
     std::string path = "Z:" + unix_path;
     for (char& c : path) {

@@ -54,6 +54,8 @@ class SheetDriver {
 void settle(int ms);
 // The folder of this test program, and files there and in the phones' state.
 std::string program_folder();
+// Where a screenshot of that name goes: build/windows/ui-screenshots/NAME.png.
+std::string screenshot_path(const std::string& name);
 std::string windows_path(const std::string& unix_path);
 std::vector<std::string> lan_phones();
 std::string phone_file(const std::string& phone, const std::string& name);

@@ -28,12 +28,6 @@ std::string folder() {
     return path;
 }
 
-std::string screenshot_path(const std::string& name) {
-    const std::string dir = program_folder() + "\\..\\ui-screenshots";
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir + "\\" + name + ".png";
-}
-
 std::string tone(size_t size) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) {
