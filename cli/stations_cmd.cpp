@@ -3,15 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
-
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
 
 #include "cli_options.h"
 #include "commands.h"
@@ -84,11 +78,13 @@ int stations_put(int argc, char* const* argv) {
         }
         return kExitUsage;
     }
-    // The prepared list travels as a file of its own; the caller's file stays as it is.
+    // The prepared list travels as a file of its own, named so that another kvxctl's cannot
+    // be taken for it; the caller's file stays as it is.
+    char name[40];
+    snprintf(name, sizeof name, "kvxctl-stations-%08x.cfg",
+             static_cast<unsigned>(std::random_device{}()));
     std::error_code error;
-    const std::string prepared = (std::filesystem::temp_directory_path(error) /
-                                  ("kvxctl-stations-" + std::to_string(getpid()) + ".cfg"))
-                                     .string();
+    const std::string prepared = (std::filesystem::temp_directory_path(error) / name).string();
     if (error || station_list_write(&list, prepared.c_str()) != 1) {
         fprintf(stderr, "kvxctl: cannot write the prepared list to %s\n", prepared.c_str());
         remove(prepared.c_str());

@@ -5,6 +5,7 @@ failures, the port of the transfers, and the progress bar. Writes a GoogleTest-s
 
     kvxctl_transfer_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
+import glob
 import os
 import pty
 import random
@@ -232,6 +233,7 @@ def page_checks(lan):
         for ip in phones:
             lan.expect(f"mp3.cfg on {ip}", stored(ip, "mp3.cfg"), wanted)
         lan.expect("the caller's file", read(work.path("mine.cfg")), mine)
+        lan.expect("prepared files left behind", prepared_files(lan), [])
         expect_ok(lan, "stations get after put",
                   work.run("stations", "get", phones[1], "again.cfg"), phones[1:2])
         lan.expect("list read back", read(work.path("again.cfg")), wanted)
@@ -252,6 +254,16 @@ def page_checks(lan):
                 "cannot read nothing.cfg")
     finally:
         work.close()
+
+
+def prepared_files(lan):
+    """The station lists that stations put prepared and did not remove."""
+    if lan.wine:
+        pattern = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "**",
+                               "kvxctl-stations-*")
+    else:
+        pattern = os.path.join(tempfile.gettempdir(), "kvxctl-stations-*")
+    return glob.glob(pattern, recursive=True)
 
 
 # ---------------------------------------------------------------- against tftpd-hpa
