@@ -77,6 +77,20 @@ int parse_args(int argc, char* const* argv, const CliOption* options, int option
     return 0;
 }
 
+int take_words(ParsedArgs* args, int n, const char** out, const char* what) {
+    if (args->target_count < n) {
+        fprintf(stderr, "kvxctl: give %s\n", what);
+        return -1;
+    }
+    for (int i = 0; i < n; ++i) {
+        out[i] = args->targets[i];
+    }
+    args->target_count -= n;
+    memmove(args->targets, args->targets + n,
+            static_cast<size_t>(args->target_count) * sizeof args->targets[0]);
+    return 0;
+}
+
 int parse_wait(const char* text, int* ms) {
     char* end = nullptr;
     const long value = strtol(text, &end, 10);

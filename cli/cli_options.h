@@ -22,6 +22,11 @@ struct ParsedArgs {
 int parse_args(int argc, char* const* argv, const CliOption* options, int option_count,
                ParsedArgs* out);
 
+// Moves the first n arguments that are not options (the command's own words, such as a file
+// name) into out, in order, leaving the rest as targets. 0, or -1 after printing that the
+// words named in what are missing.
+int take_words(ParsedArgs* args, int n, const char** out, const char* what);
+
 // A waiting time in milliseconds, 0 to 600000. 0, or -1 after printing why.
 int parse_wait(const char* text, int* ms);
 

@@ -11,3 +11,9 @@ struct Command {
 int run_discover(int argc, char* const* argv);
 int run_admin(int argc, char* const* argv);
 int run_misc(int argc, char* const* argv);
+int run_hold(int argc, char* const* argv);
+int run_ring(int argc, char* const* argv);
+int run_banner(int argc, char* const* argv);
+int run_stations(int argc, char* const* argv);
+int run_put(int argc, char* const* argv);
+int run_get(int argc, char* const* argv);

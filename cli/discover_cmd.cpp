@@ -46,7 +46,7 @@ int run_discover(int argc, char* const* argv) {
         return kExitUsage;
     }
     const bool json = args.values[kJson] != nullptr;
-    if (const int status = fleet_start(); status != kExitOk) {
+    if (const int status = fleet_start(true); status != kExitOk) {
         return status;
     }
     const PageWindow master = fleet_master_page();

@@ -48,9 +48,12 @@ void wait_for(int wait_ms, PageWindow page, int list_id, bool until_answered) {
 
 }  // namespace
 
-int fleet_start() {
+int fleet_start(bool channel) {
     mem_init();
     sock_init();
+    if (!channel) {
+        return kExitOk;
+    }
     if (channel_open() != 0) {
         fprintf(stderr,
                 "kvxctl: cannot open the device channel: UDP port %d is in use (is the utility "
@@ -58,7 +61,7 @@ int fleet_start() {
                 kChannelPort);
         sock_fin();
         mem_fin();
-        return kExitChannel;
+        return kExitPort;
     }
     master = headless_page_create();
     set_master_list_page(master);
@@ -66,10 +69,12 @@ int fleet_start() {
 }
 
 void fleet_stop() {
-    channel_close();
-    set_master_list_page(nullptr);
-    headless_page_destroy(master);
-    master = nullptr;
+    if (master) {
+        channel_close();
+        set_master_list_page(nullptr);
+        headless_page_destroy(master);
+        master = nullptr;
+    }
     sock_fin();
     mem_fin();
 }
@@ -117,11 +122,8 @@ int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int w
     return status;
 }
 
-int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all,
-               const char* const* targets, int target_count, int wait_ms) {
-    if (const int status = fleet_start(); status != kExitOk) {
-        return status;
-    }
+int fleet_targets(PageWindow page, int list_id, bool all, const char* const* targets,
+                  int target_count, int wait_ms) {
     if (all) {
         fleet_discover(page, list_id, wait_ms);
     } else {
@@ -132,11 +134,21 @@ int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all
             }
         }
     }
-    int status = kExitDevice;
-    if (ui_list_count(page, list_id) > 0) {
-        status = fleet_command(page, list_id, frame, wait_ms);
-    } else {
+    const int count = ui_list_count(page, list_id);
+    if (count <= 0) {
         fprintf(stderr, "kvxctl: no phone found\n");
+    }
+    return count;
+}
+
+int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all,
+               const char* const* targets, int target_count, int wait_ms) {
+    if (const int status = fleet_start(true); status != kExitOk) {
+        return status;
+    }
+    int status = kExitDevice;
+    if (fleet_targets(page, list_id, all, targets, target_count, wait_ms) > 0) {
+        status = fleet_command(page, list_id, frame, wait_ms);
     }
     fleet_stop();
     return status;

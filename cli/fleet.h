@@ -1,5 +1,5 @@
-// fleet.h: what kvxctl does with telephones: opens the device channel, discovers, sends one
-// frame to every device of a list and reports each device's reply.
+// fleet.h: what kvxctl does with telephones: opens the device channel, discovers, gathers the
+// targets of a command, sends one frame to every device of a list and reports each reply.
 #pragma once
 
 #include "command_cipher.h"
@@ -8,14 +8,14 @@
 constexpr int kDefaultWaitMs = 2000;
 
 // Exit statuses of kvxctl.
-constexpr int kExitOk = 0;       // every device answered OK
-constexpr int kExitDevice = 1;   // a device failed or did not answer, or none was found
-constexpr int kExitUsage = 2;    // bad arguments or field values
-constexpr int kExitChannel = 3;  // the device channel could not be opened
+constexpr int kExitOk = 0;      // every device answered OK
+constexpr int kExitDevice = 1;  // a device failed or did not answer, or none was found
+constexpr int kExitUsage = 2;   // bad arguments, field values or files
+constexpr int kExitPort = 3;    // UDP port 10000 (the channel) or 70 (TFTP) cannot be bound
 
-// Starts the platform services, opens the channel and makes the page that holds the master
-// device list. kExitOk, or kExitChannel after saying why.
-int fleet_start();
+// Starts the platform services and, with channel, opens the channel and makes the page that
+// holds the master device list. kExitOk, or kExitPort after saying why.
+int fleet_start(bool channel);
 void fleet_stop();
 PageWindow fleet_master_page();
 
@@ -28,8 +28,12 @@ int fleet_discover(PageWindow page, int list_id, int wait_ms);
 // device. kExitOk when every device answered OK, kExitDevice otherwise.
 int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms);
 
-// The whole run of a command: starts, fills the page's list with every discovered device (all)
-// or with the given addresses, runs fleet_command and stops. An exit status.
+// Fills the page's list with every discovered device (all; needs the channel) or with the
+// given addresses, each once. The number of entries; 0 after saying that no phone was found.
+int fleet_targets(PageWindow page, int list_id, bool all, const char* const* targets,
+                  int target_count, int wait_ms);
+
+// The whole run of a command: starts, fleet_targets, fleet_command and stops. An exit status.
 int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all,
                const char* const* targets, int target_count, int wait_ms);
 

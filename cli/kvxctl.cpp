@@ -2,8 +2,17 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
 #include "commands.h"
 #include "fleet.h"
+#include "progress_bar.h"
 
 namespace {
 
@@ -11,6 +20,12 @@ const Command kCommands[] = {
     {"discover", "list the telephones that answer a discovery broadcast", run_discover},
     {"admin", "change the administrator name and password of telephones", run_admin},
     {"misc", "set the ringer type, hold tone, banner and internet radio of telephones", run_misc},
+    {"hold", "upload the music that callers on hold hear (an MP3 file)", run_hold},
+    {"ring", "upload the ring tone (an MP3 file)", run_ring},
+    {"banner", "upload a banner picture (a 128 x 64 monochrome bitmap)", run_banner},
+    {"stations", "fetch or upload the internet-radio station list", run_stations},
+    {"put", "send any file to one telephone over TFTP", run_put},
+    {"get", "fetch any file from one telephone over TFTP", run_get},
 };
 
 void print_usage(FILE* to) {
@@ -28,7 +43,8 @@ void print_usage(FILE* to) {
         "  help       show the options of a command (or run COMMAND --help)\n"
         "\n"
         "Exit status: 0 success, 1 a telephone failed or did not answer, or none was found,\n"
-        "2 bad arguments or field values, 3 UDP port 10000 in use.\n",
+        "2 bad arguments, field values or files, 3 UDP port 10000 (the device channel) or 70\n"
+        "(file transfers) in use or not allowed.\n",
         to);
 }
 
@@ -44,6 +60,7 @@ const Command* find_command(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    progress_bar_setup(stdout, isatty(fileno(stdout)));
     if (argc < 2) {
         print_usage(stderr);
         return kExitUsage;

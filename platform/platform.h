@@ -83,6 +83,9 @@ void sock_nonblock(Socket s);
 int sock_set_broadcast(Socket s);
 // Binds a UDP socket to any local address and the port. The socket, or -2.
 Socket udp_open(int port, int nonblock);
+// Why udp_open of the port would fail now: tried with a socket that is closed again at once.
+enum PortCheck { kPortFree = 0, kPortInUse = -1, kPortDenied = -2, kPortFailed = -3 };
+int udp_port_check(int port);
 void sock_close(Socket s);
 int udp_recv_from(Socket s, void* buffer, int size, Endpoint* from);
 int udp_send_to(Socket s, const void* data, int length, const Endpoint* to);

@@ -95,6 +95,25 @@ Socket udp_open(int port, int nonblock) {
     return s;
 }
 
+int udp_port_check(int port) {
+    Endpoint local;
+    sock_make_addr(&local, nullptr, port);
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    if (s < 0) {
+        return kPortFailed;
+    }
+    const int bound = bind(s, as_sockaddr(&local), sizeof local);
+    const int error = errno;
+    close(s);
+    if (bound == 0) {
+        return kPortFree;
+    }
+    if (error == EADDRINUSE) {
+        return kPortInUse;
+    }
+    return error == EACCES || error == EPERM ? kPortDenied : kPortFailed;
+}
+
 void sock_close(Socket s) {
     // Unlike closesocket, close alone does not wake a thread waiting on the socket.
     shutdown(static_cast<int>(s), SHUT_RDWR);

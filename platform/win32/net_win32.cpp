@@ -101,6 +101,25 @@ Socket udp_open(int port, int nonblock) {
     return static_cast<Socket>(s);
 }
 
+int udp_port_check(int port) {
+    Endpoint local;
+    sock_make_addr(&local, nullptr, port);
+    const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    if (s == INVALID_SOCKET) {
+        return kPortFailed;
+    }
+    const int bound = bind(s, as_sockaddr(&local), sizeof local);
+    const int error = WSAGetLastError();
+    closesocket(s);
+    if (bound == 0) {
+        return kPortFree;
+    }
+    if (error == WSAEADDRINUSE) {
+        return kPortInUse;
+    }
+    return error == WSAEACCES ? kPortDenied : kPortFailed;
+}
+
 void sock_close(Socket s) {
     closesocket(as_socket(s));
 }

@@ -49,6 +49,24 @@ TEST(ParseArgs, MistakesAreRefused) {
     EXPECT_EQ(parse(many, &args), 0);
 }
 
+TEST(TakeWords, TheCommandsOwnWordsComeFirstAndTheRestStayTargets) {
+    ParsedArgs args;
+    const char* words[2] = {nullptr, nullptr};
+    ASSERT_EQ(parse({"4", "--all", "pic.bmp", "10.0.0.1", "10.0.0.2"}, &args), 0);
+    ASSERT_EQ(take_words(&args, 2, words, "the slot and the file"), 0);
+    EXPECT_STREQ(words[0], "4");
+    EXPECT_STREQ(words[1], "pic.bmp");
+    ASSERT_EQ(args.target_count, 2);
+    EXPECT_STREQ(args.targets[0], "10.0.0.1");
+    EXPECT_STREQ(args.targets[1], "10.0.0.2");
+
+    ASSERT_EQ(parse({"pic.bmp"}, &args), 0);
+    EXPECT_EQ(take_words(&args, 2, words, "the slot and the file"), -1);
+    EXPECT_EQ(args.target_count, 1);  // left as it was
+    ASSERT_EQ(take_words(&args, 1, words, "the file"), 0);
+    EXPECT_EQ(args.target_count, 0);
+}
+
 TEST(ParseWait, MillisecondsUpToTenMinutes) {
     int ms = -1;
     EXPECT_EQ(parse_wait("0", &ms), 0);

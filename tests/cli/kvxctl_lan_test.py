@@ -5,72 +5,13 @@ output, its exit status and the phones' settings. Writes a GoogleTest-style XML 
 
     kvxctl_lan_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
-import argparse
 import os
 import socket
 import subprocess
 import sys
-import time
-import xml.etree.ElementTree as ET
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-TESTLAN = os.path.join(ROOT, "scripts", "testlan")
-
-
-class Lan:
-    """What a scenario sees from inside the LAN."""
-
-    def __init__(self, kvxctl, wine):
-        self.command = (["wine"] if wine else []) + [kvxctl]
-        self.state = os.environ["KVX_LAN_STATE"]
-        self.failures = []
-        self.check_name = None
-
-    def run(self, *args):
-        done = subprocess.run(self.command + list(args), capture_output=True, text=True,
-                              timeout=120)
-        # The Windows build writes CR LF.
-        return (done.returncode, done.stdout.replace("\r", "").splitlines(),
-                done.stderr.replace("\r", ""))
-
-    def start(self, *args):
-        return subprocess.Popen(self.command + list(args), stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True)
-
-    def settings(self, ip):
-        values = {}
-        with open(os.path.join(self.state, ip, "settings.txt")) as f:
-            for line in f:
-                line = line.strip()
-                if line and not line.startswith("#") and "=" in line:
-                    key, value = line.split("=", 1)
-                    values[key] = value
-        return values
-
-    def check(self, name):
-        self.check_name = name
-        print(f"[ RUN      ] {name}", flush=True)
-
-    def expect(self, what, got, wanted):
-        if got != wanted:
-            self.failures.append((self.check_name, f"{what}: got {got!r}, wanted {wanted!r}"))
-            print(f"  FAILED {what}: got {got!r}, wanted {wanted!r}", flush=True)
-
-    def expect_in(self, what, part, whole):
-        if part not in whole:
-            self.failures.append((self.check_name, f"{what}: {part!r} not in {whole!r}"))
-            print(f"  FAILED {what}: {part!r} not in {whole!r}", flush=True)
-
-
-def wait_for_channel(seconds=60):
-    """Until some socket of this namespace holds UDP port 10000 (0x2710)."""
-    end = time.time() + seconds
-    while time.time() < end:
-        with open("/proc/net/udp") as f:
-            if any(line.split()[1].endswith(":2710") for line in list(f)[1:]):
-                return True
-        time.sleep(0.01)
-    return False
+sys.dont_write_bytecode = True  # nothing of a test run lands in the source tree
+from lan_scenarios import main, wait_for_port  # noqa: E402
 
 
 # ---------------------------------------------------------------- scenarios, run inside a LAN
@@ -213,7 +154,7 @@ def credentials(lan):
 def bad_datagrams(lan):
     lan.check("DiscoveryGoesOnAfterAnOversizedAndAnEmptyDatagram")
     running = lan.start("discover", "--wait", "4000")
-    lan.expect("port 10000 held", wait_for_channel(), True)
+    lan.expect("port 10000 held", wait_for_port(10000), True)
     # The phones answer 1.5 s late: these arrive first.
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     s.sendto(b"?\r\ndevice KVX-350RT\r\nversion 1\r\n" + b"x" * 3000, ("127.0.0.1", 10000))
@@ -258,69 +199,4 @@ SCENARIOS = {
 }
 
 
-# ---------------------------------------------------------------- outside: one LAN per scenario
-
-def run_scenario(name, kvxctl, wine, kvxphone):
-    options, _ = SCENARIOS[name]
-    command = [TESTLAN] + options + (["--wine"] if wine else []) + (
-        ["--kvxphone", kvxphone] if kvxphone else []) + [
-        "--", sys.executable, os.path.abspath(__file__), "--inside", name, "--kvxctl", kvxctl
-    ] + (["--wine"] if wine else [])
-    done = subprocess.run(command, capture_output=True, text=True, timeout=900)
-    sys.stdout.write(done.stdout)
-    sys.stderr.write(done.stderr)
-    checks, failures = [], {}
-    for line in done.stdout.splitlines():
-        if line.startswith("[ RUN      ] "):
-            checks.append(line[13:])
-        elif line.startswith("  FAILED ") and checks:
-            failures.setdefault(checks[-1], []).append(line[9:])
-    if done.returncode != 0 and not failures:
-        failures.setdefault(checks[-1] if checks else name, []).append(
-            f"the scenario ended with status {done.returncode}")
-        if not checks:
-            checks.append(name)
-    return checks, failures
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--kvxctl", required=True)
-    parser.add_argument("--wine", action="store_true")
-    parser.add_argument("--kvxphone")
-    parser.add_argument("--report")
-    parser.add_argument("--inside")
-    parser.add_argument("scenarios", nargs="*")
-    args = parser.parse_args()
-    kvxctl = os.path.abspath(args.kvxctl)
-
-    if args.inside:
-        if not os.environ.get("KVX_LAN_NS"):
-            print("kvxctl_lan_test: --inside runs only on a test LAN", file=sys.stderr)
-            return 2
-        lan = Lan(kvxctl, args.wine)
-        SCENARIOS[args.inside][1](lan)
-        return 1 if lan.failures else 0
-
-    suite = ET.Element("testsuite", name="KvxctlLan")
-    total = failed = 0
-    for name in args.scenarios or SCENARIOS:
-        checks, failures = run_scenario(name, kvxctl, args.wine, args.kvxphone)
-        for check in checks:
-            case = ET.SubElement(suite, "testcase", name=check, classname="KvxctlLan")
-            total += 1
-            if check in failures:
-                failed += 1
-                ET.SubElement(case, "failure", message="; ".join(failures[check]))
-    suite.set("tests", str(total))
-    suite.set("failures", str(failed))
-    if args.report:
-        os.makedirs(os.path.dirname(os.path.abspath(args.report)), exist_ok=True)
-        root = ET.Element("testsuites")
-        root.append(suite)
-        ET.ElementTree(root).write(args.report)
-    print(f"kvxctl_lan_test: {total - failed} of {total} checks passed")
-    return 1 if failed else 0
-
-
-sys.exit(main())
+sys.exit(main(__file__, "KvxctlLan", SCENARIOS))

@@ -25,14 +25,19 @@ struct Udp : testing::Test {
     }
 };
 
-TEST_F(Udp, PortHeldByAnotherSocketCannotBeBound) {
+TEST_F(Udp, PortHeldByAnotherSocketCannotBeBoundAndTheCheckSaysWhy) {
     Endpoint reach;
     const Socket first = open_loopback(&reach, 1);
     int port = 0;
     sock_split_addr(&reach, nullptr, &port);
     ASSERT_GT(port, 0);
     EXPECT_EQ(udp_open(port, 1), -2);
+    EXPECT_EQ(udp_port_check(port), kPortInUse);
     sock_close(first);
+    EXPECT_EQ(udp_port_check(port), kPortFree);
+    const Socket again = udp_open(port, 1);
+    EXPECT_GE(again, 0) << "the check must leave the port free";
+    sock_close(again);
 }
 
 TEST_F(Udp, DatagramsCarryTheirSenderAndOversizedOnesAreDroppedAlone) {
