@@ -7,4 +7,4 @@
 // Where bars go. On anything but a terminal nothing is drawn, so output stays plain lines.
 void progress_bar_setup(FILE* out, int is_terminal);
 // The text before the next bar: the telephone's address.
-void progress_bar_label(const char* label);
+void progress_bar_label(const char* text);
