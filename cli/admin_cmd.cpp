@@ -50,13 +50,9 @@ bool fits(const char* option, const char* value, int max) {
 
 int run_admin(int argc, char* const* argv) {
     ParsedArgs args;
-    if (parse_args(argc, argv, kOptions, kOptionCount, &args) != 0) {
-        fputs(kUsage, stderr);
-        return kExitUsage;
-    }
-    if (args.help) {
-        fputs(kUsage, stdout);
-        return kExitOk;
+    if (const int parsed = parse_command(argc, argv, kOptions, kOptionCount, kUsage, "", &args);
+        parsed != kArgsOk) {
+        return parsed;
     }
     const char* const* v = args.values;
     const char* confirm = v[kConfirm] ? v[kConfirm] : v[kNewPassword];

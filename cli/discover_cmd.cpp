@@ -29,13 +29,9 @@ const CliOption kOptions[kOptionCount] = {{"wait", true}, {"json", false}};
 
 int run_discover(int argc, char* const* argv) {
     ParsedArgs args;
-    if (parse_args(argc, argv, kOptions, kOptionCount, &args) != 0) {
-        fputs(kUsage, stderr);
-        return kExitUsage;
-    }
-    if (args.help) {
-        fputs(kUsage, stdout);
-        return kExitOk;
+    if (const int parsed = parse_command(argc, argv, kOptions, kOptionCount, kUsage, "", &args);
+        parsed != kArgsOk) {
+        return parsed;
     }
     int wait_ms = kDefaultWaitMs;
     if (args.target_count > 0) {

@@ -48,6 +48,19 @@ void wait_for(int wait_ms, PageWindow page, int list_id, bool until_answered) {
 
 }  // namespace
 
+int parse_command(int argc, char* const* argv, const CliOption* options, int option_count,
+                  const char* usage, const char* usage_tail, ParsedArgs* out) {
+    if (parse_args(argc, argv, options, option_count, out) != 0) {
+        fprintf(stderr, "%s%s", usage, usage_tail);
+        return kExitUsage;
+    }
+    if (out->help) {
+        printf("%s%s", usage, usage_tail);
+        return kExitOk;
+    }
+    return kArgsOk;
+}
+
 int fleet_start(bool channel) {
     mem_init();
     sock_init();

@@ -2,6 +2,7 @@
 // targets of a command, sends one frame to every device of a list and reports each reply.
 #pragma once
 
+#include "cli_options.h"
 #include "command_cipher.h"
 #include "page_window.h"
 
@@ -12,6 +13,13 @@ constexpr int kExitOk = 0;      // every device answered OK
 constexpr int kExitDevice = 1;  // a device failed or did not answer, or none was found
 constexpr int kExitUsage = 2;   // bad arguments, field values or files
 constexpr int kExitPort = 3;    // UDP port 10000 (the channel) or 70 (TFTP) cannot be bound
+constexpr int kArgsOk = -1;     // no exit status: the command goes on
+
+// parse_args for a command whose help text is usage followed by usage_tail: kArgsOk to go on;
+// kExitOk after printing the help for -h or --help; kExitUsage after printing what is wrong and
+// the help.
+int parse_command(int argc, char* const* argv, const CliOption* options, int option_count,
+                  const char* usage, const char* usage_tail, ParsedArgs* out);
 
 // Starts the platform services and, with channel, opens the channel and makes the page that
 // holds the master device list. kExitOk, or kExitPort after saying why.

@@ -47,13 +47,9 @@ const int kBoxOptions[kMiscBoxCount] = {kRinger, kHold, kBanner, kRadio};
 
 int run_misc(int argc, char* const* argv) {
     ParsedArgs args;
-    if (parse_args(argc, argv, kOptions, kOptionCount, &args) != 0) {
-        fputs(kUsage, stderr);
-        return kExitUsage;
-    }
-    if (args.help) {
-        fputs(kUsage, stdout);
-        return kExitOk;
+    if (const int parsed = parse_command(argc, argv, kOptions, kOptionCount, kUsage, "", &args);
+        parsed != kArgsOk) {
+        return parsed;
     }
     const char* const* v = args.values;
     int wait_ms = kDefaultWaitMs;

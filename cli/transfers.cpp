@@ -158,13 +158,10 @@ const char kUploadUsageTail[] =
 int parse_upload_args(int argc, char* const* argv, const char* usage, int word_count,
                       const char* what, UploadArgs* out) {
     ParsedArgs* args = &out->parsed;
-    if (parse_args(argc, argv, kUploadOptions, kUploadOptionCount, args) != 0) {
-        fprintf(stderr, "%s%s", usage, kUploadUsageTail);
-        return kExitUsage;
-    }
-    if (args->help) {
-        printf("%s%s", usage, kUploadUsageTail);
-        return kExitOk;
+    if (const int parsed = parse_command(argc, argv, kUploadOptions, kUploadOptionCount, usage,
+                                         kUploadUsageTail, args);
+        parsed != kArgsOk) {
+        return parsed;
     }
     out->all = args->values[kAll] != nullptr;
     out->wait_ms = kDefaultWaitMs;
@@ -178,13 +175,9 @@ int parse_upload_args(int argc, char* const* argv, const char* usage, int word_c
 int parse_device_args(int argc, char* const* argv, const char* usage, const char* usage_tail,
                       int word_count, const char** words, const char* what) {
     ParsedArgs args;
-    if (parse_args(argc, argv, nullptr, 0, &args) != 0) {
-        fprintf(stderr, "%s%s", usage, usage_tail);
-        return kExitUsage;
-    }
-    if (args.help) {
-        printf("%s%s", usage, usage_tail);
-        return kExitOk;
+    if (const int parsed = parse_command(argc, argv, nullptr, 0, usage, usage_tail, &args);
+        parsed != kArgsOk) {
+        return parsed;
     }
     if (take_words(&args, word_count, words, what) != 0) {
         return kExitUsage;

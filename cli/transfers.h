@@ -12,7 +12,6 @@ struct UploadArgs {
     bool all;
     int wait_ms;
 };
-constexpr int kArgsOk = -1;  // no exit status: the command goes on
 // kArgsOk when the command is to go on; otherwise the exit status to end with, after
 // the usage for -h or --help, or after saying what is wrong. what names the missing words.
 int parse_upload_args(int argc, char* const* argv, const char* usage, int word_count,

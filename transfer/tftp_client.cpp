@@ -192,12 +192,16 @@ int tftp_transfer(const char* device, int direction, const char* remote, const c
             send_last(&t);
             t.last_send = now;
         }
-        // Wait for a datagram, but no longer than the polling pause.
-        if (sock_wait_readable(t.socket, 10) < 0) {
-            sleep_tick();
-        }
+        // The answer is often there already; only when it is not, wait for a datagram, but no
+        // longer than the polling pause.
         Endpoint from;
-        const int length = udp_recv_from(t.socket, received, sizeof received, &from);
+        int length = udp_recv_from(t.socket, received, sizeof received, &from);
+        if (length < 0) {
+            if (sock_wait_readable(t.socket, 10) < 0) {
+                sleep_tick();
+            }
+            length = udp_recv_from(t.socket, received, sizeof received, &from);
+        }
         // Too short to hold an opcode and a block number: not a packet of ours.
         if (length < 4 || !accept_sender(&t, &from)) {
             continue;
