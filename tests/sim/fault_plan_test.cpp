@@ -121,6 +121,10 @@ TEST(FaultPlan, MistakesAreNamedAndChangeNothing) {
     EXPECT_NE(parse_error("tftp-delay=5@").find("MS@PACKETS"), std::string::npos);
     EXPECT_NE(parse_error("tftp-from=192.168.77").find("IPv4"), std::string::npos);
     EXPECT_NE(parse_error("tftp-from=192.168.77.300").find("IPv4"), std::string::npos);
+    // Signs and leading zeros made no address the phone could bind; the switch did nothing.
+    for (const char* bad : {"tftp-from=+192.168.77.1", "tftp-from=192.168.077.1"}) {
+        EXPECT_NE(parse_error(bad).find("IPv4"), std::string::npos) << bad;
+    }
     EXPECT_NE(parse_error("model=").find("one word"), std::string::npos);
     EXPECT_NE(parse_error("result=TWELVECHARSX").find("11 characters"), std::string::npos);
     // One bad switch refuses the whole text.

@@ -264,44 +264,84 @@ def kvxctl_phase(soak, hold_path):
                 f"{max(load.answered, default=0)} OK")
 
 
-def ui_phase(soak, hold_path, work):
-    print("kvxutil.exe: Upload to All while another client discovers and commands", flush=True)
+def read_facts(lines, facts):
+    """Reads soak_ui.exe's lines "TAG REST" until PAUSE or the end; False at the end."""
+    for line in lines:
+        line = line.replace("\r", "").rstrip("\n")
+        if line == "PAUSE":
+            return True
+        tag, _, rest = line.partition(" ")
+        facts.append((tag, rest))
+        if not tag.startswith(("ENTRY", "MISC")):
+            print(f"    soak_ui: {line}", flush=True)
+    return False
+
+
+def judge_round(soak, facts, round_name, tag, listed):
+    entries = [rest for t, rest in facts if t == f"ENTRY{tag}"]
+    value = dict(facts)
+    shown = [e.split(" ")[0] for e in entries]
+    reported = result_lines("\n".join(entries))
+    soak.judge(round_name, reported, shown)
+    for address in listed:
+        if address not in shown:
+            soak.problem(f"{round_name}: {address} answers discovery but was not listed")
+    if value.get(f"MESSAGE{tag}") != "Upload to All|Upload to All Complete!":
+        soak.problem(f"{round_name}: the closing message was {value.get(f'MESSAGE{tag}')!r}")
+    turns, enabled = (value.get(f"TURNS{tag}", "0 0").split() + ["0", "0"])[:2]
+    if int(enabled) != 0:
+        soak.problem(f"{round_name}: {enabled} actions were enabled on other pages while busy")
+    ok = sum(1 for w in reported.values() if w == "OK")
+    seconds = int(value.get(f"UPLOAD_MS{tag}", "0")) / 1000
+    soak.figure(f"{round_name} Upload to All: {len(shown)} listed of {len(soak.phones)}, "
+                f"{ok} OK, {len(reported) - ok} FAIL, {seconds:.1f} s, {turns} page turns "
+                f"while busy")
+
+
+def ui_phase(soak, hold_path, work, second_hold):
+    print("kvxutil.exe: Upload to All while another client discovers and commands; Refresh, "
+          "Misc. to all, and Upload to All again", flush=True)
     listed = [p for i, p in enumerate(soak.phones) if plan(i)[1] != "unlisted"]
     side = SideClient(soak.phones)
     side.start()
-    try:
-        done = subprocess.run([os.path.join(ROOT, "scripts", "wine-exec"), SOAK_UI,
+    driver = subprocess.Popen([os.path.join(ROOT, "scripts", "wine-exec"), SOAK_UI,
                                "Z:" + work.replace("/", "\\"),
-                               "Z:" + hold_path.replace("/", "\\"), str(len(listed)), "3000"],
-                              capture_output=True, text=True, timeout=3600)
-        out = done.stdout.replace("\r", "")
-    except subprocess.TimeoutExpired as e:
-        out = (e.stdout or b"").decode(errors="replace").replace("\r", "")
-        done = None
-        soak.problem("soak_ui.exe did not end within an hour")
+                               "Z:" + hold_path.replace("/", "\\"), str(len(listed)), "1800"],
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, text=True)
+    facts = []
+    paused = read_facts(driver.stdout, facts)
+    if paused:
+        judge_round(soak, facts, "kvxutil", "1", listed)
+        # The second round sends other bytes, so what it leaves is told from the first's.
+        soak.clear_files()
+        soak.hold = second_hold
+        with open(hold_path, "wb") as f:
+            f.write(second_hold)
+        driver.stdin.write("go\n")
+        driver.stdin.flush()
+        read_facts(driver.stdout, facts)
+    driver.stdin.close()
+    try:
+        status = driver.wait(timeout=600)
+    except subprocess.TimeoutExpired:
+        driver.kill()
+        status = driver.wait()
+        soak.problem("soak_ui.exe did not end")
     side.stop.set()
     side.join()
-    facts = [line.split(" ", 1) + [""] for line in out.splitlines() if line]
-    entries = [rest for tag, rest, *_ in facts if tag == "ENTRY"]
-    misc = [rest for tag, rest, *_ in facts if tag == "MISC"]
-    value = {tag: rest for tag, rest, *_ in facts}
-    for tag, rest, *_ in facts:
+    errors = driver.stderr.read()
+    for tag, rest in facts:
         if tag == "FAILED":
             soak.problem(f"soak_ui: {rest}")
-    if done is not None and done.returncode != 0:
-        soak.problem(f"soak_ui.exe ended with status {done.returncode}:\n{out}{done.stderr}")
+    if status != 0:
+        soak.problem(f"soak_ui.exe ended with status {status}: {errors}")
+    if not paused:
+        return
+    judge_round(soak, facts, "kvxutil-2", "2", listed)
 
-    shown = [e.split(" ")[0] for e in entries]
-    reported = result_lines("\n".join(entries))
-    soak.judge("kvxutil", reported, shown)
-    for address in listed:
-        if address not in shown:
-            soak.problem(f"kvxutil: {address} answers discovery but was not listed")
-    if value.get("MESSAGE") != "Upload to All|Upload to All Complete!":
-        soak.problem(f"kvxutil: the closing message was {value.get('MESSAGE')!r}")
-    turns, enabled = (value.get("TURNS", "0 0").split() + ["0", "0"])[:2]
-    if int(enabled) != 0:
-        soak.problem(f"kvxutil: {enabled} actions were enabled on other pages while busy")
+    value = dict(facts)
+    misc = [rest for tag, rest in facts if tag == "MISC"]
     misc_ok = sum(1 for e in misc if e.endswith(" --- OK"))
     if misc_ok != len(listed):
         soak.problem(f"kvxutil: Misc. to all: {misc_ok} of {len(listed)} OK ({misc})")
@@ -311,18 +351,12 @@ def ui_phase(soak, hold_path, work):
     exit_code = value.get("EXIT", "-1 0").split()
     if exit_code[0] != "0":
         soak.problem(f"kvxutil: closed with exit code {exit_code[0]}")
-
-    ok = sum(1 for w in reported.values() if w == "OK")
-    upload_s = int(value.get("UPLOAD_MS", "0")) / 1000
-    soak.figure(f"kvxutil Upload to All: {len(shown)} listed of {len(soak.phones)}, {ok} OK, "
-                f"{len(reported) - ok} FAIL, {upload_s:.1f} s, {turns} page turns while busy")
-    soak.figure(f"kvxutil afterwards: Refresh listed {refresh[0]} in {refresh[-1]} ms, "
-                f"Misc. to all {misc_ok} OK, closed with {exit_code[0]} in {exit_code[-1]} ms")
-    memory = {rest.split()[0]: int(rest.split()[1]) for tag, rest, *_ in facts
-              if tag == "MEMORY"}
+    soak.figure(f"kvxutil between the rounds: Refresh listed {refresh[0]} in {refresh[-1]} ms, "
+                f"Misc. to all {misc_ok} OK; closed with {exit_code[0]} in {exit_code[-1]} ms")
+    memory = {rest.split()[0]: int(rest.split()[1]) for tag, rest in facts if tag == "MEMORY"}
     if memory:
         soak.figure("kvxutil private bytes: " + ", ".join(
-            f"{k} {v / 1048576:.1f} MB" for k, v in memory.items()))
+            f"{k} {v / 1048576:.2f} MB" for k, v in memory.items()))
     quiet = [p for i, p in enumerate(soak.phones)
              if plan(i)[1] != "unlisted" and (side.discovered[p] == 0 or side.commanded[p] == 0)]
     if quiet:
@@ -335,7 +369,8 @@ def ui_phase(soak, hold_path, work):
 
 def inside(args):
     phones = [phone_address(i) for i in range(args.phones)]
-    hold = random.Random(args.seed).randbytes(HOLD_SIZE)
+    generator = random.Random(args.seed)
+    hold = generator.randbytes(HOLD_SIZE)
     work = tempfile.mkdtemp(prefix="kvx-soak-")
     hold_path = os.path.join(work, "hold.mp3")
     with open(hold_path, "wb") as f:
@@ -347,7 +382,7 @@ def inside(args):
             kvxctl_phase(soak, hold_path)
             soak.clear_files()
         if not args.no_ui:
-            ui_phase(soak, hold_path, work)
+            ui_phase(soak, hold_path, work, generator.randbytes(HOLD_SIZE))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
