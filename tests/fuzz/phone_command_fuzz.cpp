@@ -3,7 +3,6 @@
 //
 // Input: [mode] then the datagram. Mode bit 0 set: the rest is a payload, scrambled and framed
 // here as an admin (bit 1 clear) or misc command, so the payload readers are reached directly.
-#include <cstring>
 #include <string>
 #include <vector>
 

@@ -6,8 +6,6 @@
 // upload, bits 1-3: the upload's size, bit 4: a clock about to wrap. A record's datagram
 // arrives after polls * polls / 16 empty waits; its length is taken modulo 1101 and bytes
 // missing at the end of the input are filled in, so full 516-byte blocks are cheap to make.
-#include <arpa/inet.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>

@@ -153,10 +153,15 @@ TEST_F(Watcher, FinishingWithAnEmptyTablePrintsNothing) {
 }
 
 std::atomic<int> slow_callback_done{0};
+std::atomic<int> slow_callback_released{0};
 
+// Holds the watcher until the test has seen tcp_cx_fin give up on it: a fixed sleep would race
+// the three seconds that tcp_cx_fin waits on a loaded machine.
 void slow_connected(int32_t, Socket s, const Endpoint*) {
     ++settled;
-    sleep_ms(3500);
+    while (!slow_callback_released) {
+        sleep_tick();
+    }
     sock_close(s);
     slow_callback_done = 1;
 }
@@ -166,11 +171,13 @@ TEST_F(Watcher, AWatcherThatDoesNotEndInTimeIsAbandonedWithOneMessage) {
     PendingConnection c = connection(listener.address, 1);
     c.on_connected = slow_connected;
     slow_callback_done = 0;
+    slow_callback_released = 0;
     ASSERT_EQ(tcp_cx_add(&c), 0);
     wait_settled(1);
     testing::internal::CaptureStdout();
     sock_fin();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "tcp_cx_fin: abort\n");
+    slow_callback_released = 1;
     while (!slow_callback_done) {
         sleep_tick();
     }

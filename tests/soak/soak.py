@@ -14,6 +14,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -72,7 +73,7 @@ def outside(args):
     command += ["--no-ui"] if args.no_ui else []
     status = subprocess.run(command).returncode
     if status != 0:
-        print(f"soak: FAILED (status {status}; a phone that did not stop cleanly is named above)")
+        print(f"soak: FAILED (status {status}; the problems are named above)")
     return status
 
 
@@ -98,6 +99,24 @@ class Soak:
     def holds_file(self, address):
         path = os.path.join(self.state, address, "files", "hold.mp3")
         return os.path.exists(path) and open(path, "rb").read() == self.hold
+
+    def faults_loaded(self, address):
+        with open(os.path.join(self.state, address, "events.log")) as f:
+            return f.read().count("faults loaded=")
+
+    def reset_faults(self):
+        """Every round meets the same faults: the phones read their switches again, so that
+        packet numbers count from 1 again."""
+        before = {a: self.faults_loaded(a) for a in self.phones}
+        for pid in os.environ["KVX_LAN_PHONE_PIDS"].split():
+            os.kill(int(pid), signal.SIGHUP)
+        deadline = time.monotonic() + 10
+        stale = self.phones
+        while stale and time.monotonic() < deadline:
+            time.sleep(0.05)
+            stale = [a for a in self.phones if self.faults_loaded(a) == before[a]]
+        if stale:
+            self.problem(f"the faults of {stale} were not read again")
 
     def clear_files(self):
         for address in self.phones:
@@ -125,9 +144,20 @@ class Soak:
             if expected in ("OK", "FAIL") and word is not None and word != expected:
                 self.problem(f"{phase}: {address} reported {word}, its faults give {expected}")
 
-    def sanitizer_report(self, what, stderr):
-        if "Sanitizer" in stderr:
-            self.problem(f"{what}: a sanitizer report:\n{stderr}")
+    def kvxctl(self, what, arguments, seconds):
+        """Runs kvxctl; its exit status and output, or None when it hung. A sanitizer report
+        (a leak included) or an exit status other than 0 and 1 is a problem."""
+        try:
+            done = subprocess.run([KVXCTL] + arguments, capture_output=True, text=True,
+                                  timeout=seconds)
+        except subprocess.TimeoutExpired:
+            self.problem(f"{what} did not end within {seconds} s")
+            return None
+        if "Sanitizer" in done.stderr:
+            self.problem(f"{what}: a sanitizer report:\n{done.stderr}")
+        if done.returncode not in (0, 1):
+            self.problem(f"{what} ended with status {done.returncode}: {done.stderr}")
+        return done.returncode, done.stdout
 
 
 def result_lines(text):
@@ -171,21 +201,16 @@ class KvxctlLoad(threading.Thread):
 
     def run(self):
         while not self.stop.is_set():
-            done = subprocess.run([KVXCTL, "discover", "--wait", "1000"], capture_output=True,
-                                  text=True, timeout=120)
+            done = self.soak.kvxctl("kvxctl discover", ["discover", "--wait", "1000"], 120)
             self.runs["discover"] += 1
-            self.soak.sanitizer_report("kvxctl discover", done.stderr)
-            if done.returncode not in (0, 1):
-                self.soak.problem(f"kvxctl discover ended with {done.returncode}: {done.stderr}")
-            self.found.append(len(done.stdout.split()))
-            done = subprocess.run([KVXCTL, "misc", "--name", "admin", "--password", "admin",
-                                   "--all", "--wait", "1000"], capture_output=True, text=True,
-                                  timeout=120)
+            if done:
+                self.found.append(len(done[1].split()))
+            done = self.soak.kvxctl("kvxctl misc", ["misc", "--name", "admin", "--password",
+                                                    "admin", "--all", "--wait", "1000"], 120)
             self.runs["misc"] += 1
-            self.soak.sanitizer_report("kvxctl misc", done.stderr)
-            if done.returncode not in (0, 1):
-                self.soak.problem(f"kvxctl misc ended with {done.returncode}: {done.stderr}")
-            self.answered.append(sum(1 for w in result_lines(done.stdout).values() if w == "OK"))
+            if done:
+                self.answered.append(
+                    sum(1 for w in result_lines(done[1]).values() if w == "OK"))
 
 
 class SideClient(threading.Thread):
@@ -232,32 +257,26 @@ class SideClient(threading.Thread):
 def kvxctl_phase(soak, hold_path):
     print("kvxctl: discovery, then hold to every phone while discovery and commands go on",
           flush=True)
-    done = subprocess.run([KVXCTL, "discover"], capture_output=True, text=True, timeout=120)
-    soak.sanitizer_report("kvxctl discover", done.stderr)
-    found = done.stdout.split()
-    soak.figure(f"kvxctl discover: {len(found)} phones found")
+    done = soak.kvxctl("kvxctl discover", ["discover"], 120)
+    soak.figure(f"kvxctl discover: {len(done[1].split()) if done else 0} phones found")
     load = KvxctlLoad(soak)
     load.start()
+    soak.reset_faults()
     start = time.monotonic()
-    try:
-        done = subprocess.run([KVXCTL, "hold", hold_path] + soak.phones, capture_output=True,
-                              text=True, timeout=3600)
-    except subprocess.TimeoutExpired:
-        soak.problem("kvxctl hold did not end within an hour")
-        load.stop.set()
-        load.join()
-        return
+    done = soak.kvxctl("kvxctl hold", ["hold", hold_path] + soak.phones, 3600)
     took = time.monotonic() - start
     load.stop.set()
     load.join()
-    soak.sanitizer_report("kvxctl hold", done.stderr)
-    if done.returncode not in (0, 1):
-        soak.problem(f"kvxctl hold ended with status {done.returncode}: {done.stderr}")
-    reported = result_lines(done.stdout)
+    if not done:
+        return
+    status, out = done
+    reported = result_lines(out)
     soak.judge("kvxctl", reported, soak.phones)
     ok = sum(1 for w in reported.values() if w == "OK")
+    if status != (0 if ok == len(soak.phones) else 1):
+        soak.problem(f"kvxctl hold: exit status {status} with {ok} of {len(soak.phones)} OK")
     soak.figure(f"kvxctl hold: {len(soak.phones)} phones, {ok} OK, "
-                f"{len(reported) - ok} FAIL, {took:.1f} s, exit status {done.returncode}")
+                f"{len(reported) - ok} FAIL, {took:.1f} s, exit status {status}")
     soak.figure(f"kvxctl beside it: {load.runs['discover']} discover runs finding "
                 f"{min(load.found, default=0)} to {max(load.found, default=0)} phones, "
                 f"{load.runs['misc']} misc --all runs with {min(load.answered, default=0)} to "
@@ -286,6 +305,9 @@ def judge_round(soak, facts, round_name, tag, listed):
     for address in listed:
         if address not in shown:
             soak.problem(f"{round_name}: {address} answers discovery but was not listed")
+    for address in shown:
+        if address not in listed:
+            soak.problem(f"{round_name}: {address} was listed, but it never answers")
     if value.get(f"MESSAGE{tag}") != "Upload to All|Upload to All Complete!":
         soak.problem(f"{round_name}: the closing message was {value.get(f'MESSAGE{tag}')!r}")
     turns, enabled = (value.get(f"TURNS{tag}", "0 0").split() + ["0", "0"])[:2]
@@ -304,6 +326,7 @@ def ui_phase(soak, hold_path, work, second_hold):
     listed = [p for i, p in enumerate(soak.phones) if plan(i)[1] != "unlisted"]
     side = SideClient(soak.phones)
     side.start()
+    soak.reset_faults()
     driver = subprocess.Popen([os.path.join(ROOT, "scripts", "wine-exec"), SOAK_UI,
                                "Z:" + work.replace("/", "\\"),
                                "Z:" + hold_path.replace("/", "\\"), str(len(listed)), "1800"],
@@ -318,6 +341,7 @@ def ui_phase(soak, hold_path, work, second_hold):
         soak.hold = second_hold
         with open(hold_path, "wb") as f:
             f.write(second_hold)
+        soak.reset_faults()
         driver.stdin.write("go\n")
         driver.stdin.flush()
         read_facts(driver.stdout, facts)
