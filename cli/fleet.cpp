@@ -8,22 +8,13 @@
 #include "device_list.h"
 #include "headless.h"
 #include "platform.h"
-#include "reply_parse.h"
 #include "ui.h"
 
 namespace {
 
 PageWindow master = nullptr;
-
-// The address of entry index, or 0 when the entry is empty (a device list holds no such entry,
-// but the command loop of the pages skips them and so does this one).
-int entry_address(PageWindow page, int list_id, int index, char* address, int size) {
-    char entry[kEntrySize];
-    if (ui_list_get(page, list_id, index, entry, sizeof entry) <= 0) {
-        return 0;
-    }
-    return first_token(entry, address, size);
-}
+// What one small reply may cost in the receive buffer, as the system counts it.
+constexpr int kReplyCost = 2048;
 
 bool all_answered(PageWindow page, int list_id) {
     const int count = ui_list_count(page, list_id);
@@ -101,17 +92,22 @@ int fleet_discover(PageWindow page, int list_id, int wait_ms) {
     ui_list_clear(page, list_id);
     discover_devices(page, list_id);
     wait_for(wait_ms, page, list_id, false);
-    return ui_list_count(page, list_id);
+    const int count = ui_list_count(page, list_id);
+    // Replies that found the receive buffer full are lost without a trace: say when that may
+    // have happened, that is when the system capped the buffer and the fleet could fill it.
+    const int buffer = channel_receive_buffer();
+    if (buffer >= 0 && buffer < kReceiveBufferWanted && count >= buffer / kReplyCost) {
+        fprintf(stderr,
+                "kvxctl: warning: %d phones answered, and the receive buffer of UDP port %d holds "
+                "about %d answers at once (%d KB, capped by the system; on Linux raise "
+                "net.core.rmem_max to %d or more, see the README): some may have been lost\n",
+                count, kChannelPort, buffer / kReplyCost, buffer / 1024, kReceiveBufferWanted);
+    }
+    return count;
 }
 
 int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms) {
-    const int count = ui_list_count(page, list_id);
-    for (int i = 0; i < count; ++i) {
-        char address[kEntrySize];
-        if (entry_address(page, list_id, i, address, sizeof address) > 0) {
-            send_command(page, list_id, address, frame->bytes, frame->length);
-        }
-    }
+    send_command_to_list(page, list_id, frame->bytes, frame->length);
     wait_for(wait_ms, page, list_id, true);
 
     int status = kExitOk;

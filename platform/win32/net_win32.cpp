@@ -84,6 +84,18 @@ int sock_set_broadcast(Socket s) {
                : -1;
 }
 
+int sock_set_receive_buffer(Socket s, int bytes) {
+    setsockopt(as_socket(s), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
+               sizeof bytes);
+    int granted = 0;
+    int length = sizeof granted;
+    if (getsockopt(as_socket(s), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted),
+                   &length) != 0) {
+        return -1;
+    }
+    return granted;
+}
+
 Socket udp_open(int port, int nonblock) {
     Endpoint local;
     sock_make_addr(&local, nullptr, port);

@@ -27,11 +27,19 @@ def discovery_of_our_model_only(lan):
                ['{"devices": ["192.168.77.10", "192.168.77.11", "192.168.77.12"]}'])
 
 
-def discovery_of_a_hundred(lan):
-    lan.check("DiscoveryOfAHundredPhonesListsEachOnceInTextOrder")
-    status, out, _ = lan.run("discover", "--wait", "3000")
+def a_fleet(lan):
+    # Two segments of 240 phones each: the replies to one broadcast, and to a command sent to
+    # every phone, all arrive at once.
+    phones = sorted(f"192.168.{n}.{10 + i}" for n in (77, 78) for i in range(240))
+    lan.check("DiscoveryOfAFleetListsEveryPhoneOnceInTextOrder")
+    status, out, _ = lan.run("discover", "--wait", "5000")
     lan.expect("exit status", status, 0)
-    lan.expect("addresses", out, sorted(f"192.168.77.{10 + i}" for i in range(100)))
+    lan.expect("addresses", out, phones)
+    lan.check("ACommandToAFleetGetsEveryPhonesResult")
+    status, out, _ = lan.run("misc", "--name", "admin", "--password", "admin", "--all",
+                             "--wait", "10000")
+    lan.expect("exit status", status, 0)
+    lan.expect("output", out, [f"{phone} --- OK" for phone in phones])
 
 
 def discovery_of_two_segments(lan):
@@ -162,7 +170,7 @@ def port_taken(lan):
 SCENARIOS = {
     "our_model": (["--phones", "5", "--fault", "192.168.77.13=model=KVX-351",
                    "--fault", "192.168.77.14=no-version"], discovery_of_our_model_only),
-    "hundred": (["--phones", "100"], discovery_of_a_hundred),
+    "fleet": (["--phones", "240", "--phones2", "240"], a_fleet),
     "two_segments": (["--phones", "2", "--phones2", "2"], discovery_of_two_segments),
     "silent": (["--phones", "1", "--faults", "silent"], nobody_answers),
     "credentials": (["--phones", "3"], credentials),

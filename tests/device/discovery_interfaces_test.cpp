@@ -1,4 +1,4 @@
-// discovery_interfaces_test.cpp: a discovery reaches every up, broadcast-capable interface.
+// discovery_interfaces_test.cpp: a discovery reaches every up, broadcast-capable link once.
 // Runs in the namespace that interfaces-lan builds, and nowhere else.
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -37,7 +37,8 @@ struct Interfaces : testing::Test {
     }
 };
 
-TEST_F(Interfaces, OnlyUpBroadcastCapableSubnetsAreListedEachOnce) {
+// The subnets of kvxa, which the limited broadcast leaves by, hear that one already.
+TEST_F(Interfaces, OnlyUpBroadcastCapableSubnetsOfOtherLinksAreListedEachOnce) {
     uint32_t found[kBroadcastMax];
     const int count = sock_broadcast_addrs(found, kBroadcastMax);
     ASSERT_GE(count, 0);
@@ -47,13 +48,13 @@ TEST_F(Interfaces, OnlyUpBroadcastCapableSubnetsAreListedEachOnce) {
     // Wine reports a link without carrier as connected; Windows itself does not.
     listed.erase("172.20.0.255");
 #endif
-    EXPECT_EQ(listed, (std::set<std::string>{"192.168.77.255", "10.9.255.255"}));
+    EXPECT_EQ(listed, (std::set<std::string>{"10.30.0.255"}));
     EXPECT_EQ(sock_broadcast_addrs(found, 1), 1);  // never more than asked for
 }
 
 #ifndef _WIN32
 // Linux only: it reads the destination of each datagram that arrives.
-TEST_F(Interfaces, ADiscoveryGoesToTheLimitedAndEveryDirectedBroadcast) {
+TEST_F(Interfaces, ADiscoveryGoesToTheLimitedBroadcastAndTheOtherLinksSubnets) {
     // The telephone's side: which destination each request was sent to.
     const int phone = socket(AF_INET, SOCK_DGRAM, 0);
     ASSERT_GE(phone, 0);
@@ -67,8 +68,9 @@ TEST_F(Interfaces, ADiscoveryGoesToTheLimitedAndEveryDirectedBroadcast) {
     ASSERT_EQ(channel_open(), 0);
     ASSERT_EQ(discover_devices(master, 1011), 0);
 
-    std::set<std::string> destinations;
-    while (destinations.size() < 3 && sock_wait_readable(phone, 5000) == 1) {
+    // Every request, each once: a phone that heard one twice would answer twice.
+    std::multiset<std::string> destinations;
+    while (sock_wait_readable(phone, destinations.size() < 2 ? 5000 : 500) == 1) {
         char data[16];
         char control[256];
         iovec part = {data, sizeof data};
@@ -89,8 +91,7 @@ TEST_F(Interfaces, ADiscoveryGoesToTheLimitedAndEveryDirectedBroadcast) {
             }
         }
     }
-    EXPECT_EQ(destinations,
-              (std::set<std::string>{"255.255.255.255", "192.168.77.255", "10.9.255.255"}));
+    EXPECT_EQ(destinations, (std::multiset<std::string>{"255.255.255.255", "10.30.0.255"}));
     channel_close();
     headless_page_destroy(master);
 }

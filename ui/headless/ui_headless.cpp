@@ -1,5 +1,6 @@
 // ui_headless.cpp: pages and controls kept in memory behind one lock, ordered as the Win32
 // controls order them, so page code behaves here as it does on screen.
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -48,6 +49,15 @@ State& state() {
     static State s;
     return s;
 }
+
+std::atomic<uint32_t> list_changes{0};
+
+// Counts a change of entries once it has been made (the lock is released after this).
+struct ListChange {
+    ~ListChange() {
+        ++list_changes;
+    }
+};
 
 // The caller holds the lock. Null when the page does not exist.
 Control* control(PageWindow page, int id) {
@@ -129,6 +139,8 @@ PageWindow headless_page_create() {
 }
 
 void headless_page_destroy(PageWindow page) {
+    // Its lists go too; a page made later may get the same handle.
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     state().pages.erase(page);
 }
@@ -241,6 +253,7 @@ int ui_list_get(PageWindow page, int id, int index, char* out, int size) {
 }
 
 int ui_list_add(PageWindow page, int id, const char* text) {
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     Control* c = control(page, id);
     if (!c) {
@@ -250,6 +263,7 @@ int ui_list_add(PageWindow page, int id, const char* text) {
 }
 
 int ui_list_insert(PageWindow page, int id, int index, const char* text) {
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     Control* c = control(page, id);
     const int count = c ? static_cast<int>(c->entries.size()) : 0;
@@ -260,6 +274,7 @@ int ui_list_insert(PageWindow page, int id, int index, const char* text) {
 }
 
 int ui_list_delete(PageWindow page, int id, int index) {
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     Control* c = control(page, id);
     if (!c || index < 0 || index >= static_cast<int>(c->entries.size())) {
@@ -275,11 +290,40 @@ int ui_list_delete(PageWindow page, int id, int index) {
 }
 
 void ui_list_clear(PageWindow page, int id) {
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     if (Control* c = control(page, id)) {
         c->entries.clear();
         c->selection = -1;
     }
+}
+
+int ui_list_find_exact(PageWindow page, int id, const char* text) {
+    std::lock_guard<std::mutex> hold(state().lock);
+    const Control* c = control(page, id);
+    const std::string wanted = text ? text : "";
+    for (size_t i = 0; c && i < c->entries.size(); ++i) {
+        if (compare_nocase(c->entries[i], wanted) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int ui_list_find_prefix(PageWindow page, int id, const char* prefix) {
+    std::lock_guard<std::mutex> hold(state().lock);
+    const Control* c = control(page, id);
+    const std::string wanted = prefix ? prefix : "";
+    for (size_t i = 0; c && i < c->entries.size(); ++i) {
+        if (compare_nocase(c->entries[i].substr(0, wanted.size()), wanted) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+uint32_t ui_list_changes() {
+    return list_changes;
 }
 
 int ui_list_selection(PageWindow page, int id) {
