@@ -1,6 +1,6 @@
 // fleet_bench.cpp: kvxctl's discovery and Misc. command to all, timed. Prints, for the phones
 // present on the test LAN, how many were listed (or answered) and how long after the request
-// the last of them was. A benchmark, not a test: bench/bench-fleet runs it.
+// the last of them was. A benchmark, not a test: bench/fleet runs it.
 //   fleet_bench PRESENT [QUIET_MS]
 #include <cstdio>
 #include <cstdlib>
@@ -78,7 +78,7 @@ void report(const char* what, int done, int of, int present, int last_ms) {
 
 int main(int argc, char** argv) {
     if (!getenv("KVX_LAN_NS") || argc < 2) {
-        fprintf(stderr, "fleet_bench: run it on the test LAN (bench/bench-fleet)\n");
+        fprintf(stderr, "fleet_bench: run it on the test LAN (bench/fleet)\n");
         return 2;
     }
     const int present = atoi(argv[1]);

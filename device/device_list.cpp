@@ -19,8 +19,11 @@ PageWindow mirror_page = nullptr;
 int mirror_list = 0;
 uint32_t mirror_changes = 0;
 
+// Longer texts are cut to the field on purpose.
 void copy_cut(char* field, int size, const char* text) {
-    snprintf(field, static_cast<size_t>(size), "%s", text);
+    const size_t n = strnlen(text, static_cast<size_t>(size) - 1);
+    memcpy(field, text, n);
+    field[n] = '\0';
 }
 
 // The page's list made anew from the master list's first tokens. The list changes it made.
