@@ -112,14 +112,11 @@ int main(int argc, char** argv) {
     report("discover (Misc. list)", listed, present, present, last_ms);
 
     start = clock_now();
-    for (int i = 0; i < listed; ++i) {
-        char address[kEntrySize];
-        if (ui_list_get(page, IDC_MISC_LIST, i, address, sizeof address) > 0) {
-            send_command(page, IDC_MISC_LIST, address, frame.bytes, frame.length);
-        }
-    }
+    send_command_to_list(page, IDC_MISC_LIST, frame.bytes, frame.length);
+    const int sent_ms = clock_elapsed(start, 0);
     const int answers = wait_answered(page, IDC_MISC_LIST, start, &last_ms);
     report("misc to all", answers, listed, present, last_ms);
+    printf("%-22s all sent after %d ms\n", "", sent_ms);
 
     headless_page_destroy(page);
     fleet_stop();
