@@ -49,7 +49,7 @@ int wait_answered(PageWindow page, int list_id, int32_t start, int* last_ms) {
         pending.push_back(i);
     }
     const size_t listed = pending.size();
-    int32_t last = start;
+    int32_t last = clock_now();  // the quiet time counts from the last send
     while (!pending.empty() &&
            static_cast<uint32_t>(clock_elapsed(last, 0)) < static_cast<uint32_t>(quiet_ms) &&
            static_cast<uint32_t>(clock_elapsed(start, 0)) < static_cast<uint32_t>(kLongestMs)) {

@@ -55,7 +55,7 @@ int wait_annotated(HWND box, int listed, DWORD start, DWORD* last_ms) {
     for (int i = 0; i < listed; ++i) {
         pending.push_back(i);
     }
-    DWORD last = start;
+    DWORD last = GetTickCount();  // the quiet time counts from the press's return
     while (!pending.empty() && GetTickCount() - last < kQuietMs && since(start) < kLongestMs) {
         std::vector<int> still;
         for (int index : pending) {
@@ -67,7 +67,9 @@ int wait_annotated(HWND box, int listed, DWORD start, DWORD* last_ms) {
             last = GetTickCount();
         }
         pending.swap(still);
-        Sleep(5);
+        // Each reading is two messages per pending entry to the utility's own thread, which
+        // the replies need as well: read seldom enough not to slow it down.
+        Sleep(100);
     }
     *last_ms = last - start;
     return listed - static_cast<int>(pending.size());
