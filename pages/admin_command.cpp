@@ -4,18 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ascii_text.h"
 #include "ui.h"
 
 namespace {
 
-bool letters_and_digits(const char* text) {
-    for (; *text; ++text) {
-        const char c = *text;
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
-            return false;
-        }
-    }
-    return true;
+bool alphanumeric(const char* text) {
+    return letters_and_digits(text, strlen(text));
 }
 
 int refuse(PageWindow page, const char* message) {
@@ -57,8 +52,8 @@ int build_admin_frame(PageWindow page, CommandFrame* frame) {
         return refuse(page, "Incorrect Administrator Password.");
     }
     // Fields of letters and digits only cannot contain the separator.
-    if (!letters_and_digits(old_name) || !letters_and_digits(new_name) ||
-        !letters_and_digits(old_password) || !letters_and_digits(new_password)) {
+    if (!alphanumeric(old_name) || !alphanumeric(new_name) || !alphanumeric(old_password) ||
+        !alphanumeric(new_password)) {
         return refuse(page, "Name and Password only accepts A~Z, a~z, 0~9.");
     }
     char payload[128];
