@@ -92,6 +92,8 @@ int fleet_discover(PageWindow page, int list_id, int wait_ms) {
     ui_list_clear(page, list_id);
     discover_devices(page, list_id);
     wait_for(wait_ms, page, list_id, false);
+    // A reply handled while the targets are read would empty and refill the list under us.
+    channel_end_request();
     const int count = ui_list_count(page, list_id);
     // Replies that found the receive buffer full are lost without a trace: say when that may
     // have happened, that is when the system capped the buffer and the fleet could fill it.
@@ -109,6 +111,8 @@ int fleet_discover(PageWindow page, int list_id, int wait_ms) {
 int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms) {
     send_command_to_list(page, list_id, frame->bytes, frame->length);
     wait_for(wait_ms, page, list_id, true);
+    // A reply in hand replaces its entry (delete, then insert): let it finish first.
+    channel_end_request();
 
     int status = kExitOk;
     for (int i = 0; i < ui_list_count(page, list_id); ++i) {
