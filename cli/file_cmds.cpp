@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "file_checks.h"
 #include "fleet.h"
+#include "remote_names.h"
 #include "tftp_client.h"
 #include "transfers.h"
 
@@ -55,9 +56,6 @@ const char kGetUsage[] =
     "file has arrived.\n"
     "Exit status: 0 success, 1 failure, 2 bad arguments or a FILE that cannot be written,\n"
     "3 when UDP port 70 cannot be bound.\n";
-
-const char* const kSlots[] = {"1", "2", "3", "4", "5", "6"};
-constexpr int kSlotCount = sizeof kSlots / sizeof kSlots[0];
 
 // kExitOk when the page's check passed; kExitUsage after its message.
 int page_check(const FileCheck& check, const char* path) {
@@ -116,7 +114,7 @@ int run_banner(int argc, char* const* argv) {
     if (parsed != kArgsOk) {
         return parsed;
     }
-    const int slot = pick_entry(a.words[0], kSlots, kSlotCount);
+    const int slot = pick_entry(a.words[0], kBannerSlotNames, kBannerSlotCount);
     if (slot < 0) {
         fprintf(stderr, "kvxctl: banner slot %s: choose 1 to 6\n", a.words[0]);
         return kExitUsage;
@@ -125,9 +123,7 @@ int run_banner(int argc, char* const* argv) {
     if (check_readable(file) != 0 || page_check(bitmap_check(file), file) != kExitOk) {
         return kExitUsage;
     }
-    char remote[16];
-    snprintf(remote, sizeof remote, "%s.bmp", kSlots[slot]);
-    return upload_run(&a, file, remote);
+    return upload_run(&a, file, banner_slot_remote_name(slot));
 }
 
 int run_put(int argc, char* const* argv) {

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "file_checks.h"
 #include "fleet.h"
+#include "remote_names.h"
 #include "station_list.h"
 #include "tftp_client.h"
 #include "transfers.h"
@@ -61,9 +62,9 @@ int stations_get(int argc, char* const* argv) {
     }
     const char* local = words[1];
     run.file = local;
-    run.what = std::string("a read request for getmp3cfg.### into ") + local;
+    run.what = std::string("a read request for ") + kStationListDownloadName + " into " + local;
     return device_transfer(&run, words[0], [local](const std::string& address, ByteMeter*) {
-        return download_from_phone(address, "getmp3cfg.###", local, kTftpLocalPort);
+        return download_from_phone(address, kStationListDownloadName, local, kTftpLocalPort);
     });
 }
 
@@ -102,7 +103,7 @@ int stations_put(int argc, char* const* argv) {
         return kExitUsage;
     }
     UploadFile loaded;
-    const int status = load_for_run(prepared.c_str(), "mp3.cfg", &a.run, &loaded);
+    const int status = load_for_run(prepared.c_str(), kStationListUploadName, &a.run, &loaded);
     remove(prepared.c_str());
     if (status != kExitOk) {
         return status;
@@ -111,7 +112,7 @@ int stations_put(int argc, char* const* argv) {
     a.run.file = file;
     const int port = transfer_port(&a.run);
     return fleet_transfer(&a, [&loaded, port](const std::string& address, ByteMeter* meter) {
-        return upload_to_phone(&loaded, "mp3.cfg", address, port, meter);
+        return upload_to_phone(&loaded, kStationListUploadName, address, port, meter);
     });
 }
 
