@@ -103,14 +103,15 @@ int stations_put(int argc, char* const* argv) {
         return kExitUsage;
     }
     UploadFile loaded;
-    const int status = load_for_run(prepared.c_str(), kStationListUploadName, &a.run, &loaded);
+    const int status =
+        load_for_run(prepared.c_str(), kStationListUploadName, &a.fleet.run, &loaded);
     remove(prepared.c_str());
     if (status != kExitOk) {
         return status;
     }
     // The log names the caller's file, with the digest of what is sent.
-    a.run.file = file;
-    const int port = transfer_port(&a.run);
+    a.fleet.run.file = file;
+    const int port = transfer_port(&a.fleet.run);
     return fleet_transfer(&a, [&loaded, port](const std::string& address, ByteMeter* meter) {
         return upload_to_phone(&loaded, kStationListUploadName, address, port, meter);
     });

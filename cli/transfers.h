@@ -8,15 +8,14 @@
 
 #include "cli_options.h"
 #include "fleet_engine.h"
+#include "run_args.h"
 
 // The arguments that every upload to telephones takes: the command's own words, then
 // "[--wait MS] [run options] (--all | ADDRESS... | --only-failed LOG)".
 struct UploadArgs {
-    ParsedArgs parsed;  // its targets are the addresses
+    ParsedArgs parsed;
     const char* words[2];
-    bool all;
-    int wait_ms;
-    RunSettings run;
+    FleetArgs fleet;
 };
 // kArgsOk when the command is to go on; otherwise the exit status to end with, after
 // the usage for -h or --help, or after saying what is wrong. what names the missing words;
