@@ -167,7 +167,6 @@ std::string load_upload(const char* path, UploadFile* out) {
                  loaded < 0 ? strerror(errno) : "it changed while it was read");
         return text;
     }
-    out->sha256 = sha256_hex(out->bytes.data(), out->bytes.size());
     return "";
 }
 
@@ -181,7 +180,10 @@ int load_for_run(const char* path, const char* remote, RunSettings* run, UploadF
         fprintf(stderr, "kvxctl: %s is empty: nothing is sent, so each upload fails\n", path);
     }
     run->file = path;
-    run->sha256 = out->sha256;
+    // Only the log needs the digest, and 5 MB take a tenth of a second.
+    if (!run->log.empty()) {
+        run->sha256 = sha256_hex(out->bytes.data(), out->bytes.size());
+    }
     run->what =
         std::string(remote) + " (" + std::to_string(out->bytes.size()) + " bytes of " + path + ")";
     return kExitOk;
@@ -221,7 +223,7 @@ PhoneOutcome upload_to_phone(const UploadFile* file, const char* remote, const s
 }
 
 PhoneOutcome download_from_phone(const std::string& address, const char* remote, const char* local,
-                                 int local_port) {
+                                 int local_port, bool digest) {
     std::vector<uint8_t> buffer(static_cast<size_t>(kTftpFileLimit));
     TftpTransfer t = {};
     t.device = address.c_str();
@@ -237,9 +239,9 @@ PhoneOutcome download_from_phone(const std::string& address, const char* remote,
     const int result = tftp_run(&t);
     outcome.bytes = t.size;
     outcome.result = result == 1 ? "OK" : "FAIL";
-    if (result == 1) {
+    if (result == 1 && digest) {
         outcome.sha256 = sha256_hex(buffer.data(), static_cast<size_t>(t.size));
-    } else {
+    } else if (result != 1) {
         outcome.reason = tftp_reason(&t);
     }
     return outcome;
