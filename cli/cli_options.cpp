@@ -55,7 +55,7 @@ int parse_args(int argc, char* const* argv, const CliOption* options, int option
             fprintf(stderr, "kvxctl: unknown option --%.*s\n", static_cast<int>(length), name);
             return -1;
         }
-        if (out->values[index]) {
+        if (out->values[index] && !options[index].repeatable) {
             fprintf(stderr, "kvxctl: --%s given twice\n", options[index].name);
             return -1;
         }
@@ -72,6 +72,14 @@ int parse_args(int argc, char* const* argv, const CliOption* options, int option
         } else {
             fprintf(stderr, "kvxctl: --%s needs a value\n", options[index].name);
             return -1;
+        }
+        if (options[index].repeatable) {
+            if (out->repeated_count == kTargetMax) {
+                fprintf(stderr, "kvxctl: --%s given more than %d times\n", options[index].name,
+                        kTargetMax);
+                return -1;
+            }
+            out->repeated[out->repeated_count++] = out->values[index];
         }
     }
     return 0;

@@ -5,6 +5,7 @@
 struct CliOption {
     const char* name;  // without the leading "--"
     bool takes_value;
+    bool repeatable = false;  // every value is kept in ParsedArgs::repeated, in order
 };
 
 constexpr int kOptionMax = 16;
@@ -15,6 +16,8 @@ struct ParsedArgs {
     const char* values[kOptionMax];
     const char* targets[kTargetMax];  // the arguments that are not options, in order
     int target_count;
+    const char* repeated[kTargetMax];  // the values of the command's repeatable option
+    int repeated_count;
     bool help;  // -h or --help anywhere
 };
 

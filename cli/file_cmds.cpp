@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "file_checks.h"
 #include "fleet.h"
+#include "mp3_advice.h"
 #include "transfers.h"
 
 namespace {
@@ -82,6 +83,7 @@ int run_mp3(int argc, char* const* argv, int tone) {
     if (check_readable(file) != 0 || page_check(mp3_size_check(file, tone), file) != kExitOk) {
         return kExitUsage;
     }
+    mp3_advise(file);
     return fleet_upload(file, tone_remote_name(tone), a.all, a.parsed.targets,
                         a.parsed.target_count, a.wait_ms);
 }
