@@ -45,8 +45,8 @@ bool is_phone_address(uint32_t address) {
 }
 
 bool add_range(uint32_t first, uint32_t last, std::vector<uint32_t>* out, std::string* error) {
-    if (last - first >= kTargetsMax) {
-        *error = "more than " + std::to_string(kTargetsMax) + " addresses";
+    if (last - first >= kSpecMax) {
+        *error = "more than " + std::to_string(kSpecMax) + " addresses";
         return false;
     }
     for (uint64_t a = first; a <= last; ++a) {
@@ -71,7 +71,7 @@ bool expand_one(const std::string& spec, std::vector<uint32_t>* out, std::string
         }
         if (prefix < kBlockPrefixMin) {
             *error = "a block may be at most a /" + std::to_string(kBlockPrefixMin) + " (" +
-                     std::to_string(kTargetsMax) + " addresses)";
+                     std::to_string(kSpecMax) + " addresses)";
             return false;
         }
         const uint32_t hosts = prefix == 32 ? 0 : 0xFFFFFFFFu >> prefix;

@@ -358,6 +358,9 @@ bool store_received(Phone* p, Transfer* t) {
     if (t->file == kStationUploadName) {
         StationList list{};
         if (station_list_read(&list, path.c_str()) == 1) {
+            for (int i = p->faults.stations_kept; i < kStationCount; ++i) {
+                list.name[i][0] = list.url[i][0] = '\0';
+            }
             p->stations = list;
             const int count = station_list_compact(&list);
             log_event(&p->log, "stations count=%d volume=%d default=%d%s", count,
