@@ -8,6 +8,7 @@
 #include "file_checks.h"
 #include "fleet.h"
 #include "mp3_advice.h"
+#include "remote_names.h"
 #include "transfers.h"
 
 namespace {
@@ -56,9 +57,6 @@ const char kGetUsage[] =
     "Prints \"ADDRESS --- OK\" or \"ADDRESS --- FAIL\". Exit status: 0 success, 1 failure,\n"
     "2 bad arguments or a FILE that cannot be written, 3 when UDP port 70 cannot be bound.\n";
 
-const char* const kSlots[] = {"1", "2", "3", "4", "5", "6"};
-constexpr int kSlotCount = sizeof kSlots / sizeof kSlots[0];
-
 // kExitOk when the page's check passed; kExitUsage after its message.
 int page_check(const FileCheck& check, const char* path) {
     if (check.result == kCheckPassed) {
@@ -105,7 +103,7 @@ int run_banner(int argc, char* const* argv) {
     if (parsed != kArgsOk) {
         return parsed;
     }
-    const int slot = pick_entry(a.words[0], kSlots, kSlotCount);
+    const int slot = pick_entry(a.words[0], kBannerSlotNames, kBannerSlotCount);
     if (slot < 0) {
         fprintf(stderr, "kvxctl: banner slot %s: choose 1 to 6\n", a.words[0]);
         return kExitUsage;
@@ -114,9 +112,8 @@ int run_banner(int argc, char* const* argv) {
     if (check_readable(file) != 0 || page_check(bitmap_check(file), file) != kExitOk) {
         return kExitUsage;
     }
-    char remote[16];
-    snprintf(remote, sizeof remote, "%s.bmp", kSlots[slot]);
-    return fleet_upload(file, remote, a.all, a.parsed.targets, a.parsed.target_count, a.wait_ms);
+    return fleet_upload(file, banner_slot_remote_name(slot), a.all, a.parsed.targets,
+                        a.parsed.target_count, a.wait_ms);
 }
 
 int run_put(int argc, char* const* argv) {

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "file_checks.h"
 #include "fleet.h"
+#include "remote_names.h"
 #include "station_list.h"
 #include "transfers.h"
 
@@ -54,7 +55,7 @@ int stations_get(int argc, char* const* argv) {
     if (check_writable(words[1]) != 0) {
         return kExitUsage;
     }
-    return fleet_download(words[0], "getmp3cfg.###", words[1]);
+    return fleet_download(words[0], kStationListDownloadName, words[1]);
 }
 
 int stations_put(int argc, char* const* argv) {
@@ -90,8 +91,8 @@ int stations_put(int argc, char* const* argv) {
         remove(prepared.c_str());
         return kExitUsage;
     }
-    const int status = fleet_upload(prepared.c_str(), "mp3.cfg", a.all, a.parsed.targets,
-                                    a.parsed.target_count, a.wait_ms);
+    const int status = fleet_upload(prepared.c_str(), kStationListUploadName, a.all,
+                                    a.parsed.targets, a.parsed.target_count, a.wait_ms);
     remove(prepared.c_str());
     return status;
 }

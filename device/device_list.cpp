@@ -13,8 +13,11 @@ namespace {
 
 std::atomic<PageWindow> master_page{nullptr};
 
+// Longer texts are cut to the field on purpose.
 void copy_cut(char* field, int size, const char* text) {
-    snprintf(field, static_cast<size_t>(size), "%s", text);
+    const size_t n = strnlen(text, static_cast<size_t>(size) - 1);
+    memcpy(field, text, n);
+    field[n] = '\0';
 }
 
 }  // namespace
