@@ -10,6 +10,7 @@
 
 #include "channel.h"
 #include "device_list.h"
+#include "json_text.h"
 #include "platform.h"
 #include "reply_parse.h"
 #include "target_spec.h"
@@ -71,24 +72,6 @@ uint32_t to_host(uint32_t network) {
     uint8_t bytes[4];
     memcpy(bytes, &network, 4);
     return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
-}
-
-std::string json_text(const std::string& text) {
-    std::string out = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            // Texts are single-byte; a byte above ASCII is taken as its Latin-1 character.
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 std::string csv_field(const std::string& text) {
@@ -210,14 +193,14 @@ std::string inventory_json(const Inventory& inventory) {
     std::string phones;
     for (const PhoneRecord& phone : inventory.phones) {
         const char* comma = devices.empty() ? "" : ", ";
-        devices += comma + json_text(phone.address);
+        devices += comma + json_quote(phone.address);
         phones += comma;
-        phones += "{\"address\": " + json_text(phone.address) +
-                  ", \"reached\": " + json_text(phone.reached) +
+        phones += "{\"address\": " + json_quote(phone.address) +
+                  ", \"reached\": " + json_quote(phone.reached) +
                   ", \"ms\": " + std::to_string(phone.ms) + ", \"reply\": {";
         for (size_t i = 0; i < phone.fields.size(); ++i) {
-            phones += (i ? ", " : "") + json_text(phone.fields[i].first) + ": " +
-                      json_text(phone.fields[i].second);
+            phones += (i ? ", " : "") + json_quote(phone.fields[i].first) + ": " +
+                      json_quote(phone.fields[i].second);
         }
         phones += "}}";
     }
