@@ -153,8 +153,12 @@ int pick_entry(const char* text, const char* const* entries, int count) {
 }
 
 int check_targets(const ParsedArgs* args, bool all) {
-    if (all == (args->target_count > 0)) {
-        fprintf(stderr, "kvxctl: give either --all or the addresses of the telephones\n");
+    // The specs of --target, the one repeatable option, add to either.
+    if ((all && args->target_count > 0) ||
+        (!all && args->target_count == 0 && args->repeated_count == 0)) {
+        fprintf(stderr,
+                "kvxctl: give --all or the addresses of the telephones (not both), or "
+                "--target\n");
         return -1;
     }
     for (int i = 0; i < args->target_count; ++i) {

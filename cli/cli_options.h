@@ -40,6 +40,7 @@ int is_device_address(const char* text);
 // The index of the entry that equals text, letters compared without regard to case; -1.
 int pick_entry(const char* text, const char* const* entries, int count);
 
-// The targets of a command: --all or at least one address, not both; every address one that a
-// telephone can have. 0, or -1 after printing why.
+// The targets of a command: --all or at least one address, not both, either of them or
+// neither with --target; every address one that a telephone can have. 0, or -1 after printing
+// why.
 int check_targets(const ParsedArgs* args, bool all);

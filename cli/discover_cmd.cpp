@@ -1,8 +1,6 @@
 // discover_cmd.cpp: "kvxctl discover": prints the telephones that answer a discovery.
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "channel.h"
 #include "cli_options.h"
@@ -10,7 +8,6 @@
 #include "device_list.h"
 #include "fleet.h"
 #include "inventory.h"
-#include "target_spec.h"
 #include "ui.h"
 
 namespace {
@@ -19,46 +16,33 @@ const char kUsage[] =
     "usage: kvxctl discover [--target SPEC]... [--rate N] [--wait MS] [--json | --csv | --long]\n"
     "\n"
     "Broadcasts a discovery request on every IPv4 interface and prints the address of each\n"
-    "KVX-350RT that answers, one per line, in the order of the utility's device list.\n"
+    "KVX-350RT that answers, one per line, in the order of the utility's device list. A phone\n"
+    "that answers on several paths is listed once.\n"
     "\n"
-    "  --target SPEC  also ask these addresses one by one, for phones that no broadcast\n"
-    "                 reaches (behind routers): an address, a range 192.168.5.10-200, a block\n"
-    "                 10.1.2.0/24 (at most a /16) or @FILE (one spec per line, # comments);\n"
-    "                 may be repeated. A phone that answers on several paths is listed once.\n"
-    "  --rate N       requests to targets per second (default 1000)\n"
-    "  --wait MS      how long to collect answers after the last request, in milliseconds\n"
-    "                 (default 2000)\n"
-    "  --json         print {\"devices\": [\"192.168.1.20\", ...], \"sent\": N, \"last_ms\": N,\n"
-    "                 \"phones\": [...]}: per phone its address, how the request reached it\n"
-    "                 (broadcast, directed broadcast or unicast), the milliseconds it took to\n"
-    "                 answer and every key and value of its reply\n"
-    "  --csv          the same per phone as comma-separated values with a header line\n"
-    "  --long         address and version in columns\n"
+    "  --wait MS          how long to collect answers after the last request, in milliseconds\n"
+    "                     (default 2000)\n"
+    "  --json             print {\"devices\": [\"192.168.1.20\", ...], \"sent\": N,\n"
+    "                     \"last_ms\": N, \"phones\": [...]}: per phone its address, how the\n"
+    "                     request reached it (broadcast, directed broadcast or unicast), the\n"
+    "                     milliseconds it took to answer and every key and value of its reply\n"
+    "  --csv              the same per phone as comma-separated values with a header line\n"
+    "  --long             address and version in columns\n";
+
+const char kExitStatus[] =
     "\n"
     "Exit status: 0 when a telephone was found, 1 when none answered, 2 for bad arguments,\n"
     "3 when UDP port 10000 is in use.\n";
 
 enum { kWait, kJson, kCsv, kLong, kTarget, kRate, kOptionCount };
-const CliOption kOptions[kOptionCount] = {{"wait", true},  {"json", false},        {"csv", false},
-                                          {"long", false}, {"target", true, true}, {"rate", true}};
-
-// A rate of requests per second, 1 to 100000. 0, or -1 after saying why.
-int parse_rate(const char* text, int* rate) {
-    char* end = nullptr;
-    const long value = strtol(text, &end, 10);
-    if (!*text || *end || value < 1 || value > 100000) {
-        fprintf(stderr, "kvxctl: --rate %s: give requests per second from 1 to 100000\n", text);
-        return -1;
-    }
-    *rate = static_cast<int>(value);
-    return 0;
-}
+const CliOption kOptions[kOptionCount] = {{"wait", true},  {"json", false}, {"csv", false},
+                                          {"long", false}, kTargetOption,   kRateOption};
 
 }  // namespace
 
 int run_discover(int argc, char* const* argv) {
     ParsedArgs args;
-    if (const int parsed = parse_command(argc, argv, kOptions, kOptionCount, kUsage, "", &args);
+    if (const int parsed = parse_command(argc, argv, kOptions, kOptionCount, kUsage,
+                                         (std::string(kReachUsage) + kExitStatus).c_str(), &args);
         parsed != kArgsOk) {
         return parsed;
     }
@@ -67,9 +51,9 @@ int run_discover(int argc, char* const* argv) {
         fprintf(stderr, "kvxctl: discover takes no addresses\n");
         return kExitUsage;
     }
-    int rate = kDefaultRate;
+    Reach reach;
     if ((args.values[kWait] && parse_wait(args.values[kWait], &wait_ms) != 0) ||
-        (args.values[kRate] && parse_rate(args.values[kRate], &rate) != 0)) {
+        read_reach(&args, kRate, &reach) != 0) {
         return kExitUsage;
     }
     const bool json = args.values[kJson] != nullptr;
@@ -79,20 +63,14 @@ int run_discover(int argc, char* const* argv) {
         fprintf(stderr, "kvxctl: choose one of --json, --csv and --long\n");
         return kExitUsage;
     }
-    std::vector<uint32_t> targets;
-    std::string error;
-    if (target_specs_expand(args.repeated, args.repeated_count, &targets, &error) != 0) {
-        fprintf(stderr, "kvxctl: %s\n", error.c_str());
-        return kExitUsage;
-    }
     if (const int status = fleet_start(true); status != kExitOk) {
         return status;
     }
     // Plain discovery stays exactly the broadcast it always was.
     const PageWindow master = fleet_master_page();
-    const bool inventory_wanted = json || csv || columns || !targets.empty();
+    const bool inventory_wanted = json || csv || columns || !reach.targets.empty();
     Inventory inventory;
-    const int count = inventory_wanted ? discover_inventory(master, kMasterListId, targets, rate,
+    const int count = inventory_wanted ? discover_inventory(master, kMasterListId, reach, true,
                                                             wait_ms, &inventory)
                                        : fleet_discover(master, kMasterListId, wait_ms);
     if (json || csv || columns) {

@@ -7,6 +7,7 @@
 #include "channel.h"
 #include "device_list.h"
 #include "headless.h"
+#include "inventory.h"
 #include "platform.h"
 #include "reply_parse.h"
 #include "ui.h"
@@ -136,15 +137,17 @@ int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int w
 }
 
 int fleet_targets(PageWindow page, int list_id, bool all, const char* const* targets,
-                  int target_count, int wait_ms) {
-    if (all) {
+                  int target_count, const Reach* reach, int wait_ms) {
+    if (reach && !reach->targets.empty()) {
+        discover_inventory(page, list_id, *reach, all, wait_ms, nullptr);
+    } else if (all) {
         fleet_discover(page, list_id, wait_ms);
     } else {
         ui_list_clear(page, list_id);
-        for (int i = 0; i < target_count; ++i) {
-            if (find_device_entry(page, list_id, targets[i]) < 0) {
-                ui_list_add(page, list_id, targets[i]);
-            }
+    }
+    for (int i = 0; i < target_count; ++i) {
+        if (find_device_entry(page, list_id, targets[i]) < 0) {
+            ui_list_add(page, list_id, targets[i]);
         }
     }
     const int count = ui_list_count(page, list_id);
@@ -160,7 +163,7 @@ int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all
         return status;
     }
     int status = kExitDevice;
-    if (fleet_targets(page, list_id, all, targets, target_count, wait_ms) > 0) {
+    if (fleet_targets(page, list_id, all, targets, target_count, nullptr, wait_ms) > 0) {
         status = fleet_command(page, list_id, frame, wait_ms);
     }
     fleet_stop();

@@ -6,6 +6,8 @@
 #include "command_cipher.h"
 #include "page_window.h"
 
+struct Reach;
+
 constexpr int kDefaultWaitMs = 2000;
 
 // Exit statuses of kvxctl.
@@ -36,10 +38,11 @@ int fleet_discover(PageWindow page, int list_id, int wait_ms);
 // device. kExitOk when every device answered OK, kExitDevice otherwise.
 int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms);
 
-// Fills the page's list with every discovered device (all; needs the channel) or with the
-// given addresses, each once. The number of entries; 0 after saying that no phone was found.
+// Fills the page's list with every discovered device (all; needs the channel), the devices
+// among reach's targets that answer a discovery (needs the channel), and the given addresses,
+// each once. The number of entries; 0 after saying that no phone was found.
 int fleet_targets(PageWindow page, int list_id, bool all, const char* const* targets,
-                  int target_count, int wait_ms);
+                  int target_count, const Reach* reach, int wait_ms);
 
 // The whole run of a command: starts, fleet_targets, fleet_command and stops. An exit status.
 int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all,

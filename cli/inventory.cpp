@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -85,7 +86,7 @@ std::string csv_field(const std::string& text) {
     return out + "\"";
 }
 
-const std::string* field_of(const PhoneRecord& phone, const std::string& key) {
+const std::string* field_of(const InventoryEntry& phone, const std::string& key) {
     for (const auto& field : phone.fields) {
         if (field.first == key) {
             return &field.second;
@@ -113,8 +114,37 @@ const char* reached_by(uint32_t address, const std::vector<uint32_t>& broadcasts
     return targets_given ? "directed broadcast" : "broadcast";
 }
 
-int discover_inventory(PageWindow page, int list_id, const std::vector<uint32_t>& targets, int rate,
+const CliOption kTargetOption = {"target", true, true};
+const CliOption kRateOption = {"rate", true};
+const char kReachUsage[] =
+    "  --target SPEC      also ask these addresses one by one, for phones that no broadcast\n"
+    "                     reaches (behind routers): an address, a range 192.168.5.10-200, a\n"
+    "                     block 10.1.2.0/24 (at most a /16) or @FILE (one spec per line,\n"
+    "                     # comments); may be repeated\n"
+    "  --rate N           requests to targets per second (default 1000)\n";
+
+int read_reach(const ParsedArgs* args, int rate_index, Reach* out) {
+    const char* rate = args->values[rate_index];
+    if (rate) {
+        char* end = nullptr;
+        const long value = strtol(rate, &end, 10);
+        if (!*rate || *end || value < 1 || value > 100000) {
+            fprintf(stderr, "kvxctl: --rate %s: give requests per second from 1 to 100000\n", rate);
+            return -1;
+        }
+        out->rate = static_cast<int>(value);
+    }
+    std::string error;
+    if (target_specs_expand(args->repeated, args->repeated_count, &out->targets, &error) != 0) {
+        fprintf(stderr, "kvxctl: %s\n", error.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+int discover_inventory(PageWindow page, int list_id, const Reach& reach, bool broadcast,
                        int wait_ms, Inventory* out) {
+    const std::vector<uint32_t>& targets = reach.targets;
     {
         const std::lock_guard<std::mutex> hold(answers_lock);
         answers.clear();
@@ -122,10 +152,11 @@ int discover_inventory(PageWindow page, int list_id, const std::vector<uint32_t>
     ui_list_clear(master_list_page(), kMasterListId);
     ui_list_clear(page, list_id);
     uint32_t directed[kBroadcastMax];
-    const int directed_count = std::max(sock_broadcast_addrs(directed, kBroadcastMax), 0);
+    const int directed_count =
+        broadcast ? std::max(sock_broadcast_addrs(directed, kBroadcastMax), 0) : 0;
 
     const int32_t start = clock_now();
-    if (discover_devices_with(page, list_id, on_inventory_reply) != 0) {
+    if (broadcast && discover_devices_with(page, list_id, on_inventory_reply) != 0) {
         return 0;
     }
     // Paced so that a sweep does not flood the routers on the way or our own receive buffer.
@@ -133,7 +164,7 @@ int discover_inventory(PageWindow page, int list_id, const std::vector<uint32_t>
     size_t sent = 0;
     while (sent < targets.size()) {
         const uint64_t due = static_cast<uint64_t>(static_cast<uint32_t>(clock_elapsed(start, 0))) *
-                                 static_cast<uint64_t>(rate) / 1000 +
+                                 static_cast<uint64_t>(reach.rate) / 1000 +
                              1;
         for (; sent < targets.size() && sent < due; ++sent) {
             sent_at[sent] = clock_now();
@@ -155,7 +186,7 @@ int discover_inventory(PageWindow page, int list_id, const std::vector<uint32_t>
         broadcasts.push_back(to_host(directed[i]));
     }
     *out = Inventory{};
-    out->sent = 1 + directed_count + static_cast<int>(targets.size());
+    out->sent = (broadcast ? 1 + directed_count : 0) + static_cast<int>(targets.size());
     const std::lock_guard<std::mutex> hold(answers_lock);
     for (int i = 0; i < count; ++i) {
         char entry[kEntrySize];
@@ -177,7 +208,7 @@ int discover_inventory(PageWindow page, int list_id, const std::vector<uint32_t>
             is_target ? sent_at[static_cast<size_t>(target - targets.begin())] : start;
         const int32_t first = answer->second.first_at;
         const bool after_unicast = is_target && clock_elapsed(asked, first) >= 0;
-        PhoneRecord phone;
+        InventoryEntry phone;
         phone.address = address;
         phone.reached = reached_by(host, broadcasts, after_unicast, !targets.empty());
         phone.ms = clock_elapsed(phone.reached == std::string("unicast") ? asked : start, first);
@@ -191,7 +222,7 @@ int discover_inventory(PageWindow page, int list_id, const std::vector<uint32_t>
 std::string inventory_json(const Inventory& inventory) {
     std::string devices;
     std::string phones;
-    for (const PhoneRecord& phone : inventory.phones) {
+    for (const InventoryEntry& phone : inventory.phones) {
         const char* comma = devices.empty() ? "" : ", ";
         devices += comma + json_quote(phone.address);
         phones += comma;
@@ -211,7 +242,7 @@ std::string inventory_json(const Inventory& inventory) {
 
 std::string inventory_csv(const Inventory& inventory) {
     std::vector<std::string> keys;
-    for (const PhoneRecord& phone : inventory.phones) {
+    for (const InventoryEntry& phone : inventory.phones) {
         for (const auto& field : phone.fields) {
             if (std::find(keys.begin(), keys.end(), field.first) == keys.end()) {
                 keys.push_back(field.first);
@@ -223,7 +254,7 @@ std::string inventory_csv(const Inventory& inventory) {
         out += "," + csv_field(key);
     }
     out += "\n";
-    for (const PhoneRecord& phone : inventory.phones) {
+    for (const InventoryEntry& phone : inventory.phones) {
         out += phone.address + "," + phone.reached + "," + std::to_string(phone.ms);
         for (const std::string& key : keys) {
             const std::string* value = field_of(phone, key);
@@ -236,7 +267,7 @@ std::string inventory_csv(const Inventory& inventory) {
 
 std::string inventory_columns(const Inventory& inventory) {
     std::string out;
-    for (const PhoneRecord& phone : inventory.phones) {
+    for (const InventoryEntry& phone : inventory.phones) {
         const std::string* version = field_of(phone, "version");
         char line[160];
         snprintf(line, sizeof line, "%-15s  %s\n", phone.address.c_str(),

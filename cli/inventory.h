@@ -8,11 +8,26 @@
 #include <utility>
 #include <vector>
 
+#include "cli_options.h"
 #include "page_window.h"
 
 constexpr int kDefaultRate = 1000;  // unicast discovery requests per second
 
-struct PhoneRecord {
+// A command's --target and --rate: the addresses to ask one by one (host byte order, sorted)
+// and how many requests a second.
+struct Reach {
+    std::vector<uint32_t> targets;
+    int rate = kDefaultRate;
+};
+extern const CliOption kTargetOption;  // repeatable: its values are ParsedArgs::repeated
+extern const CliOption kRateOption;
+// The usage lines of the two options.
+extern const char kReachUsage[];
+// Reads the two options from a command's arguments (--rate at rate_index). 0, or -1 after
+// saying what is wrong; nothing has been sent then.
+int read_reach(const ParsedArgs* args, int rate_index, Reach* out);
+
+struct InventoryEntry {
     std::string address;
     std::string reached;  // "broadcast", "directed broadcast" or "unicast"
     int ms;               // from the request that reached it to its first answer
@@ -20,17 +35,17 @@ struct PhoneRecord {
 };
 
 struct Inventory {
-    std::vector<PhoneRecord> phones;  // in the order of the page's device list
-    int sent = 0;                     // discovery datagrams sent
-    int last_ms = 0;                  // from the first request to the last phone's first answer
+    std::vector<InventoryEntry> phones;  // in the order of the page's device list
+    int sent = 0;                        // discovery datagrams sent
+    int last_ms = 0;                     // from the first request to the last phone's first answer
 };
 
 // Empties the master list and the page's list, broadcasts the discovery request as
-// discover_devices does, then sends it to every target (host byte order) at rate datagrams a
-// second, and collects answers until wait_ms after the last request. The page's list is
-// filled as by any discovery, each phone once however many paths it answered on. The number
-// of entries in it; out, when given, describes each.
-int discover_inventory(PageWindow page, int list_id, const std::vector<uint32_t>& targets, int rate,
+// discover_devices does (with broadcast), then sends it to every target at the reach's rate,
+// and collects answers until wait_ms after the last request. The page's list is filled as by
+// any discovery, each phone once however many paths it answered on. The number of entries in
+// it; out, when given, describes each.
+int discover_inventory(PageWindow page, int list_id, const Reach& reach, bool broadcast,
                        int wait_ms, Inventory* out);
 
 // How a phone was reached, from what the client sent: "broadcast" when the address lies on

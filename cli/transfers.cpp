@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "device_list.h"
 #include "fleet.h"
@@ -21,9 +22,18 @@ namespace {
 
 constexpr int kTargetListId = 1;
 
-enum { kAll, kWait, kFirstRunOption, kUploadOptionCount = kFirstRunOption + kRunOptionCount };
+enum {
+    kAll,
+    kWait,
+    kTarget,
+    kRate,
+    kFirstRunOption,
+    kUploadOptionCount = kFirstRunOption + kRunOptionCount
+};
 const CliOption kUploadOptions[kUploadOptionCount] = {{"all", false},
                                                       {"wait", true},
+                                                      kTargetOption,
+                                                      kRateOption,
                                                       kRunOptions[kOptParallel],
                                                       kRunOptions[kOptRetry],
                                                       kRunOptions[kOptJson],
@@ -129,7 +139,7 @@ int gather_targets(const UploadArgs* args, std::vector<std::string>* out) {
     }
     const PageWindow page = headless_page_create();
     const int count = fleet_targets(page, kTargetListId, args->all, given.data(),
-                                    static_cast<int>(given.size()), args->wait_ms);
+                                    static_cast<int>(given.size()), &args->reach, args->wait_ms);
     *out = list_addresses(page, kTargetListId);
     headless_page_destroy(page);
     return count > 0 ? kArgsOk : kExitDevice;
@@ -143,6 +153,7 @@ const char* upload_usage_tail() {
             "  --all              discover the telephones and upload to every one of them\n"
             "  --wait MS          how long to collect discovery answers, in milliseconds\n"
             "                     (default 2000)\n") +
+        kReachUsage + "                     and upload to those that answer\n" +
         run_options_usage(true) +
         "\n"
         "Prints one line per telephone as it finishes: \"ADDRESS --- OK\" or\n"
@@ -162,26 +173,34 @@ const char* device_usage_tail() {
 }
 
 int parse_upload_args(int argc, char* const* argv, const char* usage, int word_count,
-                      const char* what, const char* command, UploadArgs* out) {
+                      const char* what, const char* command, UploadArgs* out,
+                      const CliOption* extra, int extra_count) {
     ParsedArgs* args = &out->parsed;
-    if (const int parsed = parse_command(argc, argv, kUploadOptions, kUploadOptionCount, usage,
-                                         upload_usage_tail(), args);
+    std::vector<CliOption> options(kUploadOptions, kUploadOptions + kUploadOptionCount);
+    options.insert(options.end(), extra, extra + extra_count);
+    if (const int parsed =
+            parse_command(argc, argv, options.data(), static_cast<int>(options.size()), usage,
+                          upload_usage_tail(), args);
         parsed != kArgsOk) {
         return parsed;
+    }
+    for (int i = 0; i < extra_count; ++i) {
+        out->extra[i] = args->values[kUploadOptionCount + i];
     }
     out->all = args->values[kAll] != nullptr;
     out->wait_ms = kDefaultWaitMs;
     out->run.command = command;
     if (take_words(args, word_count, out->words, what) != 0 ||
         read_run_options(args, kFirstRunOption, &out->run) != 0 ||
+        read_reach(args, kRate, &out->reach) != 0 ||
         (args->values[kWait] && parse_wait(args->values[kWait], &out->wait_ms) != 0)) {
         return kExitUsage;
     }
     if (!out->run.only_failed.empty()) {
-        if (out->all || args->target_count > 0) {
+        if (out->all || args->target_count > 0 || args->repeated_count > 0) {
             fprintf(stderr,
                     "kvxctl: --only-failed takes its targets from the log: give neither "
-                    "--all nor addresses\n");
+                    "--all, --target nor addresses\n");
             return kExitUsage;
         }
     } else if (check_targets(args, out->all) != 0) {
@@ -321,7 +340,8 @@ PhoneOutcome download_from_phone(const std::string& address, const char* remote,
 
 int fleet_transfer(const UploadArgs* args, const PhoneAction& action) {
     const RunSettings* run = &args->run;
-    if (const int status = fleet_start(args->all); status != kExitOk) {
+    if (const int status = fleet_start(args->all || !args->reach.targets.empty());
+        status != kExitOk) {
         return status;
     }
     int status =
