@@ -74,11 +74,11 @@ int page_check(const FileCheck& check, const char* path) {
 // Loads the file once and uploads it as remote to every target of the run.
 int upload_run(UploadArgs* a, const char* path, const char* remote) {
     auto file = std::make_shared<UploadFile>();
-    if (load_for_run(path, remote, &a->run, file.get()) != kExitOk) {
+    if (load_for_run(path, remote, &a->fleet.run, file.get()) != kExitOk) {
         return kExitUsage;
     }
     const std::string name = remote;
-    const int port = transfer_port(&a->run);
+    const int port = transfer_port(&a->fleet.run);
     return fleet_transfer(a, [file, name, port](const std::string& address, ByteMeter* meter) {
         return upload_to_phone(file.get(), name.c_str(), address, port, meter);
     });

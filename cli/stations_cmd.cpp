@@ -108,6 +108,10 @@ std::string load_prepared(const StationList& list, const std::string& address, U
 // "" when the phone keeps the stations that were sent, else the first station that differs
 // and how many do.
 std::string difference(const StationList& sent, const StationList& kept) {
+    const auto station = [](const StationList& list, int i) {
+        return list.name[i][0] ? "\"" + std::string(list.name[i]) + "\" " + list.url[i]
+                               : std::string("none");
+    };
     std::string first;
     int count = 0;
     for (int i = 0; i < kStationCount; ++i) {
@@ -115,11 +119,11 @@ std::string difference(const StationList& sent, const StationList& kept) {
             continue;
         }
         if (count++ == 0) {
-            first = "station " + std::to_string(i + 1) + " sent \"" + sent.name[i] + "\" " +
-                    sent.url[i] + ", the phone has \"" + kept.name[i] + "\" " + kept.url[i];
+            first = "station " + std::to_string(i + 1) + ": sent " + station(sent, i) +
+                    ", the phone has " + station(kept, i);
         }
     }
-    return count <= 1 ? first : first + "; " + std::to_string(count) + " stations differ";
+    return count <= 1 ? first : first + " (" + std::to_string(count) + " stations differ)";
 }
 
 // Fetches the phone's list back and compares it with what was sent; the upload's outcome
@@ -179,29 +183,33 @@ int stations_get_all(int argc, char* const* argv) {
         fprintf(stderr, "kvxctl: %s is not a folder that can be made\n", folder.c_str());
         return kExitUsage;
     }
-    a.run.file = folder;
-    a.run.what = std::string("a read request for ") + kStationListDownloadName + " into " +
-                 backup_path(folder, "ADDRESS");
-    const int port = transfer_port(&a.run);
+    a.fleet.run.file = folder;
+    a.fleet.run.what = std::string("a read request for ") + kStationListDownloadName + " into " +
+                       backup_path(folder, "ADDRESS");
+    const int port = transfer_port(&a.fleet.run);
     return fleet_transfer(&a, [folder, port](const std::string& address, ByteMeter*) {
         return download_from_phone(address, kStationListDownloadName,
                                    backup_path(folder, address).c_str(), port);
     });
 }
 
-// A backup when the words name a folder, or --all or --target choose the phones.
+// A backup when --all or --target chooses the phones or the first word is not an address
+// (it is the folder); "ADDRESS FILE" is the download of one list.
 bool is_backup(int argc, char* const* argv) {
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--all") == 0 || strncmp(argv[i], "--target", 8) == 0) {
             return true;
         }
+    }
+    for (int i = 0; i < argc; ++i) {
         if (argv[i][0] != '-') {
-            std::error_code error;
-            return std::filesystem::is_directory(argv[i], error);
+            return !is_device_address(argv[i]);
         }
-        if (strcmp(argv[i], "--wait") == 0 || strcmp(argv[i], "--rate") == 0) {
-            ++i;  // their values are not words
-        }
+        // The value after an option that takes one is not a word.
+        const bool alone = strchr(argv[i], '=') != nullptr || strcmp(argv[i], "-h") == 0 ||
+                           strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "--json") == 0 ||
+                           strcmp(argv[i], "--dry-run") == 0;
+        i += alone ? 0 : 1;
     }
     return false;
 }
@@ -217,12 +225,12 @@ int stations_put(int argc, char* const* argv) {
     if (parsed != kArgsOk) {
         return parsed;
     }
-    const bool verifying = a.extra[kVerify] != nullptr;
-    const int port = transfer_port(&a.run);
+    const bool verifying = a.parsed.values[kVerify] != nullptr;
+    const int port = transfer_port(&a.fleet.run);
     if (from) {
-        const std::string folder = a.extra[kFrom];
-        a.run.file = folder;
-        a.run.what =
+        const std::string folder = a.parsed.values[kFrom];
+        a.fleet.run.file = folder;
+        a.fleet.run.what =
             std::string(kStationListUploadName) + " from " + backup_path(folder, "ADDRESS");
         // Each phone's own file, checked and prepared as a single upload's.
         return fleet_transfer(
@@ -268,13 +276,13 @@ int stations_put(int argc, char* const* argv) {
         return kExitUsage;
     }
     UploadFile loaded;
-    const int status = load_for_run(scratch.c_str(), kStationListUploadName, &a.run, &loaded);
+    const int status = load_for_run(scratch.c_str(), kStationListUploadName, &a.fleet.run, &loaded);
     remove(scratch.c_str());
     if (status != kExitOk) {
         return status;
     }
     // The log names the caller's file, with the digest of what is sent.
-    a.run.file = path;
+    a.fleet.run.file = path;
     return fleet_transfer(
         &a, [&loaded, &list, port, verifying](const std::string& address, ByteMeter* meter) {
             const PhoneOutcome sent =

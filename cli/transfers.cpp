@@ -7,39 +7,16 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
-#include "device_list.h"
 #include "fleet.h"
 #include "headless.h"
 #include "platform.h"
-#include "reply_parse.h"
 #include "sha256.h"
 #include "tftp_client.h"
-#include "ui.h"
 
 namespace {
 
 constexpr int kTargetListId = 1;
-
-enum {
-    kAll,
-    kWait,
-    kTarget,
-    kRate,
-    kFirstRunOption,
-    kUploadOptionCount = kFirstRunOption + kRunOptionCount
-};
-const CliOption kUploadOptions[kUploadOptionCount] = {{"all", false},
-                                                      {"wait", true},
-                                                      kTargetOption,
-                                                      kRateOption,
-                                                      kRunOptions[kOptParallel],
-                                                      kRunOptions[kOptRetry],
-                                                      kRunOptions[kOptJson],
-                                                      kRunOptions[kOptLog],
-                                                      kRunOptions[kOptOnlyFailed],
-                                                      kRunOptions[kOptDryRun]};
 
 // kExitOk when UDP port 70 can be bound now, kExitPort after saying why not.
 int transfer_port_check() {
@@ -102,59 +79,11 @@ void count_block(const TftpTransfer* t) {
     meter_add(static_cast<ByteMeter*>(t->context), t->last_block_length);
 }
 
-// The words of the page's list: the addresses in the order of the device list.
-std::vector<std::string> list_addresses(PageWindow page, int list_id) {
-    std::vector<std::string> addresses;
-    const int count = ui_list_count(page, list_id);
-    for (int i = 0; i < count; ++i) {
-        char entry[kEntrySize];
-        char device[kEntrySize];
-        if (ui_list_get(page, list_id, i, entry, sizeof entry) > 0 &&
-            first_token(entry, device, sizeof device) > 0) {
-            addresses.emplace_back(device);
-        }
-    }
-    return addresses;
-}
-
-// The targets of an upload run, in device-list order. kExitOk, or the status to end with.
-int gather_targets(const UploadArgs* args, std::vector<std::string>* out) {
-    const RunSettings* run = &args->run;
-    std::vector<std::string> logged;
-    std::vector<const char*> given(args->parsed.targets,
-                                   args->parsed.targets + args->parsed.target_count);
-    if (!run->only_failed.empty()) {
-        if (only_failed_targets(run, &logged) != 0) {
-            return kExitUsage;
-        }
-        if (logged.empty()) {
-            fprintf(stderr, "kvxctl: no phone failed %s in %s\n", run->command.c_str(),
-                    run->only_failed.c_str());
-            return kExitOk;
-        }
-        given.clear();
-        for (const std::string& address : logged) {
-            given.push_back(address.c_str());
-        }
-    }
-    const PageWindow page = headless_page_create();
-    const int count = fleet_targets(page, kTargetListId, args->all, given.data(),
-                                    static_cast<int>(given.size()), &args->reach, args->wait_ms);
-    *out = list_addresses(page, kTargetListId);
-    headless_page_destroy(page);
-    return count > 0 ? kArgsOk : kExitDevice;
-}
-
 }  // namespace
 
 const char* upload_usage_tail() {
     static const std::string text =
-        std::string(
-            "  --all              discover the telephones and upload to every one of them\n"
-            "  --wait MS          how long to collect discovery answers, in milliseconds\n"
-            "                     (default 2000)\n") +
-        kReachUsage + "                     and upload to those that answer\n" +
-        run_options_usage(true) +
+        fleet_options_usage(true) +
         "\n"
         "Prints one line per telephone as it finishes: \"ADDRESS --- OK\" or\n"
         "\"ADDRESS --- FAIL (reason)\"; on a terminal a progress line shows the run; a summary\n"
@@ -173,37 +102,19 @@ const char* device_usage_tail() {
 }
 
 int parse_upload_args(int argc, char* const* argv, const char* usage, int word_count,
-                      const char* what, const char* command, UploadArgs* out,
-                      const CliOption* extra, int extra_count) {
+                      const char* what, const char* command, UploadArgs* out, const CliOption* own,
+                      int own_count) {
     ParsedArgs* args = &out->parsed;
-    std::vector<CliOption> options(kUploadOptions, kUploadOptions + kUploadOptionCount);
-    options.insert(options.end(), extra, extra + extra_count);
+    std::vector<CliOption> options(static_cast<size_t>(own_count + kFleetOptionCount));
+    join_options(own, own_count, options.data());
     if (const int parsed =
             parse_command(argc, argv, options.data(), static_cast<int>(options.size()), usage,
                           upload_usage_tail(), args);
         parsed != kArgsOk) {
         return parsed;
     }
-    for (int i = 0; i < extra_count; ++i) {
-        out->extra[i] = args->values[kUploadOptionCount + i];
-    }
-    out->all = args->values[kAll] != nullptr;
-    out->wait_ms = kDefaultWaitMs;
-    out->run.command = command;
     if (take_words(args, word_count, out->words, what) != 0 ||
-        read_run_options(args, kFirstRunOption, &out->run) != 0 ||
-        read_reach(args, kRate, &out->reach) != 0 ||
-        (args->values[kWait] && parse_wait(args->values[kWait], &out->wait_ms) != 0)) {
-        return kExitUsage;
-    }
-    if (!out->run.only_failed.empty()) {
-        if (out->all || args->target_count > 0 || args->repeated_count > 0) {
-            fprintf(stderr,
-                    "kvxctl: --only-failed takes its targets from the log: give neither "
-                    "--all, --target nor addresses\n");
-            return kExitUsage;
-        }
-    } else if (check_targets(args, out->all) != 0) {
+        read_fleet_args(args, own_count, command, &out->fleet) != 0) {
         return kExitUsage;
     }
     return kArgsOk;
@@ -339,19 +250,20 @@ PhoneOutcome download_from_phone(const std::string& address, const char* remote,
 }
 
 int fleet_transfer(const UploadArgs* args, const PhoneAction& action) {
-    const RunSettings* run = &args->run;
-    if (const int status = fleet_start(args->all || !args->reach.targets.empty());
-        status != kExitOk) {
+    const FleetArgs* fleet = &args->fleet;
+    if (const int status = fleet_start(fleet_args_discover(fleet)); status != kExitOk) {
         return status;
     }
-    int status =
-        transfer_port(run) == kTftpLocalPort && !run->dry_run ? transfer_port_check() : kExitOk;
-    std::vector<std::string> targets;
+    const bool port_70 = transfer_port(&fleet->run) == kTftpLocalPort && !fleet->run.dry_run;
+    int status = port_70 ? transfer_port_check() : kExitOk;
     if (status == kExitOk) {
-        status = gather_targets(args, &targets);
-    }
-    if (status == kArgsOk) {
-        status = fleet_run_each(run, targets, action);
+        const PageWindow page = headless_page_create();
+        std::vector<std::string> targets;
+        status = gather_targets(fleet, page, kTargetListId, &targets);
+        headless_page_destroy(page);
+        if (status == kArgsOk) {
+            status = fleet_run_each(&fleet->run, targets, action);
+        }
     }
     fleet_stop();
     return status;

@@ -8,25 +8,22 @@
 
 #include "cli_options.h"
 #include "fleet_engine.h"
-#include "inventory.h"
+#include "run_args.h"
 
 // The arguments that every upload to telephones takes: the command's own words, then
 // "[--wait MS] [run options] (--all | ADDRESS... | --only-failed LOG)".
 struct UploadArgs {
-    ParsedArgs parsed;  // its targets are the addresses
+    ParsedArgs parsed;
     const char* words[2];
-    bool all;
-    int wait_ms;
-    Reach reach;  // --target and --rate
-    RunSettings run;
-    const char* extra[2] = {};  // values of the command's own options; null: not given
+    FleetArgs fleet;
 };
 // kArgsOk when the command is to go on; otherwise the exit status to end with, after
 // the usage for -h or --help, or after saying what is wrong. what names the missing words;
-// command names the command in the log; extra are options of the command's own (at most two).
+// command names the command in the log. own are the command's own options: their values are
+// out->parsed.values[0..own_count).
 int parse_upload_args(int argc, char* const* argv, const char* usage, int word_count,
                       const char* what, const char* command, UploadArgs* out,
-                      const CliOption* extra = nullptr, int extra_count = 0);
+                      const CliOption* own = nullptr, int own_count = 0);
 // The arguments of a transfer with one device: exactly word_count words, the device's address
 // first, and the run options but --parallel and --only-failed. kArgsOk to go on, or the exit
 // status to end with; usage and usage_tail make the text for -h or --help.
