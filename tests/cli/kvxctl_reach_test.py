@@ -144,9 +144,76 @@ def routed_commands_and_transfers(lan):
     work.close()
 
 
+def station_lines(name, url):
+    return f"Name1={name}\r\nURL1={url}\r\n".encode()
+
+
+def phone_stations(lan, ip):
+    """Station 1's name and how many stations the phone keeps."""
+    with open(os.path.join(lan.phone_folder(ip), "stations.cfg")) as f:
+        names = [line.split("=", 1)[1].strip() for line in f if line.startswith("Name")]
+    return names[0], sum(1 for name in names if name)
+
+
+def backups_and_verified_uploads(lan):
+    work = Work()
+    run = lambda *args: lan.run(*args, "--wait", "1000", cwd=work.folder)  # noqa: E731
+    everyone = in_order(LOCAL + ROUTED)
+    lan.check("CommandsTakeTargets")
+    status, out, _ = run("misc", "--name", "admin", "--password", "admin", "--ringer", "Tone 4",
+                         "--target", "10.77.1.0/24")
+    lan.expect("misc to the targets", (status, sorted(out)),
+               (0, [f"{ip} --- OK" for ip in ROUTED[:3]]))
+    lan.expect("ringers", [lan.settings(ip)["ringer_type"] for ip in ROUTED[:3] + LOCAL],
+               ["3", "3", "3", "0", "0"])
+
+    lan.check("BackupFetchesEveryPhonesListIntoTheFolder")
+    # Each phone gets a list of its own first, so a restore to the wrong phone would show.
+    for ip in everyone:
+        work.write("own.cfg", station_lines(f"Radio of {ip}", f"http://{ip}/stream"))
+        status, out, _ = run("stations", "put", "own.cfg", ip)
+        lan.expect(f"{ip}: own list", (status, out), (0, [f"{ip} --- OK"]))
+    status, out, _ = run("stations", "get", "backup", "--all", "--target", "10.77.0.0/22",
+                         "--rate", "5000", "--parallel", "4")
+    lan.expect("backup", (status, sorted(out)), (0, [f"{ip} --- OK" for ip in everyone]))
+    lan.expect("files", sorted(os.listdir(os.path.join(work.folder, "backup"))),
+               sorted(f"{ip}.cfg" for ip in everyone))
+
+    lan.check("RestorePutsEachListBackOnItsOwnPhone")
+    work.write("other.cfg", station_lines("Overwritten", "http://example.com/x"))
+    status, _, _ = run("stations", "put", "other.cfg", "--all", "--target", "10.77.1.0/24",
+                       "--target", "10.77.2.0/24")
+    lan.expect("overwritten", (status, [phone_stations(lan, ip)[0] for ip in everyone]),
+               (0, ["Overwritten"] * len(everyone)))
+    os.remove(os.path.join(work.folder, "backup", "192.168.77.11.cfg"))
+    status, out, _ = run("stations", "put", "--from", "backup", "--all", "--target",
+                         "10.77.0.0/22", "--rate", "5000")
+    lan.expect("restore exit status", status, 1)
+    lan.expect("restore", sorted(out), sorted(
+        [f"{ip} --- OK" for ip in everyone if ip != "192.168.77.11"] +
+        ["192.168.77.11 --- FAIL (no backup/192.168.77.11.cfg, skipped)"]))
+    lan.expect("lists back", [phone_stations(lan, ip)[0] for ip in everyone],
+               [f"Radio of {ip}" if ip != "192.168.77.11" else "Overwritten" for ip in everyone])
+
+    lan.check("VerifiedUploadCatchesThePhoneThatStoresSomethingElse")
+    work.write("three.cfg", station_lines("One", "http://example.com/1") +
+               b"Name2=Two\r\nURL2=http://example.com/2\r\nName3=Three\r\nURL3=http://e.com/3\r\n")
+    status, out, _ = run("stations", "put", "three.cfg", "--verify", "--target", "10.77.2.0/24")
+    lan.expect("verify exit status", status, 1)
+    lan.expect("verify", sorted(out), [
+        "10.77.2.10 --- OK",
+        "10.77.2.11 --- FAIL (verify: station 2: sent \"Two\" http://example.com/2, the phone has "
+        "none (2 stations differ))",
+        "10.77.2.12 --- OK"])
+    lan.expect("kept by the faulty phone", phone_stations(lan, "10.77.2.11"), ("One", 1))
+    work.close()
+
+
 SCENARIOS = {
     "discovery": (ROUTED_LAN, discovery_beyond_routers),
     "transfers": (ROUTED_LAN, routed_commands_and_transfers),
+    "backups": (ROUTED_LAN[:-2] + ["--fault", "10.77.2.11=stations-keep=1"],
+                backups_and_verified_uploads),
 }
 
 
