@@ -167,6 +167,6 @@ int run_get(int argc, char* const* argv) {
     const char* remote = words[1];
     const char* local = words[2];
     return device_transfer(&run, words[0], [&](const std::string& address, ByteMeter*) {
-        return download_from_phone(address, remote, local, kTftpLocalPort);
+        return download_from_phone(address, remote, local, kTftpLocalPort, !run.log.empty());
     });
 }

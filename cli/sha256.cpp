@@ -32,21 +32,29 @@ void compress(uint32_t* h, const uint8_t* block) {
         const uint32_t s1 = rotate(w[i - 2], 17) ^ rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    uint32_t v[8];
-    memcpy(v, h, sizeof v);
+    uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
     for (int i = 0; i < 64; ++i) {
-        const uint32_t s1 = rotate(v[4], 6) ^ rotate(v[4], 11) ^ rotate(v[4], 25);
-        const uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
-        const uint32_t t1 = v[7] + s1 + choice + kRound[i] + w[i];
-        const uint32_t s0 = rotate(v[0], 2) ^ rotate(v[0], 13) ^ rotate(v[0], 22);
-        const uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-        memmove(v + 1, v, 7 * sizeof v[0]);
-        v[4] += t1;
-        v[0] = t1 + s0 + majority;
+        const uint32_t t1 = k + (rotate(e, 6) ^ rotate(e, 11) ^ rotate(e, 25)) +
+                            ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+        const uint32_t t2 =
+            (rotate(a, 2) ^ rotate(a, 13) ^ rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        k = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
     }
-    for (int i = 0; i < 8; ++i) {
-        h[i] += v[i];
-    }
+    h[0] += a;
+    h[1] += b;
+    h[2] += c;
+    h[3] += d;
+    h[4] += e;
+    h[5] += f;
+    h[6] += g;
+    h[7] += k;
 }
 
 }  // namespace

@@ -164,8 +164,10 @@ int stations_get_one(int argc, char* const* argv) {
     const char* local = words[1];
     run.file = local;
     run.what = std::string("a read request for ") + kStationListDownloadName + " into " + local;
-    return device_transfer(&run, words[0], [local](const std::string& address, ByteMeter*) {
-        return download_from_phone(address, kStationListDownloadName, local, kTftpLocalPort);
+    const bool digest = !run.log.empty();
+    return device_transfer(&run, words[0], [local, digest](const std::string& address, ByteMeter*) {
+        return download_from_phone(address, kStationListDownloadName, local, kTftpLocalPort,
+                                   digest);
     });
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,24 +38,26 @@ const char* device_usage_tail();
 // A file loaded once for all the uploads of a run.
 struct UploadFile {
     std::string path;
-    std::vector<uint8_t> bytes;
-    std::string sha256;
+    std::unique_ptr<uint8_t[]> bytes;  // the client only reads them, so uploads share them
+    size_t size = 0;
 };
 // Loads path. An empty string, or why the file cannot be sent ("cannot read ...", "... is
 // empty", "... has N bytes; at most 5000000 can be sent").
 std::string load_upload(const char* path, UploadFile* out);
 
-// load_upload for a run that sends the file as remote: the file's name, digest and what a dry run
-// would send go into run. kExitOk, or kExitUsage after saying why the file is refused.
+// load_upload for a run that sends the file as remote: the file's name, its digest (for a log)
+// and what a dry run would send go into run. kExitOk, or kExitUsage after saying why the file is
+// refused.
 int load_for_run(const char* path, const char* remote, RunSettings* run, UploadFile* out);
 
 // One upload of file as remote to the telephone at address, from local_port (kTftpLocalPort or
 // 0, see transfer_port), with the reason when it failed.
 PhoneOutcome upload_to_phone(const UploadFile* file, const char* remote, const std::string& address,
                              int local_port, ByteMeter* meter);
-// One download of remote from the telephone into local, written only when whole.
+// One download of remote from the telephone into local, written only when whole; with digest
+// the outcome carries the SHA-256 of what arrived.
 PhoneOutcome download_from_phone(const std::string& address, const char* remote, const char* local,
-                                 int local_port);
+                                 int local_port, bool digest);
 // The local port of a run's transfers: 70 for one at a time, one the system chooses otherwise.
 int transfer_port(const RunSettings* run);
 
