@@ -76,7 +76,7 @@ uint32_t to_host(uint32_t network) {
 }
 
 std::string csv_field(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == text.npos) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
         return text;
     }
     std::string out = "\"";
@@ -181,10 +181,8 @@ int discover_inventory(PageWindow page, int list_id, const Reach& reach, bool br
     if (!out) {
         return count;
     }
-    std::vector<uint32_t> broadcasts;
-    for (int i = 0; i < directed_count; ++i) {
-        broadcasts.push_back(to_host(directed[i]));
-    }
+    std::vector<uint32_t> broadcasts(static_cast<size_t>(directed_count));
+    std::transform(directed, directed + directed_count, broadcasts.begin(), to_host);
     *out = Inventory{};
     out->sent = (broadcast ? 1 + directed_count : 0) + static_cast<int>(targets.size());
     const std::lock_guard<std::mutex> hold(answers_lock);

@@ -8,7 +8,8 @@
 namespace {
 
 constexpr size_t kHeaderSize = 4;
-constexpr size_t kReadMax = 256 * 1024;  // the largest file a telephone takes is far smaller
+constexpr size_t kReadMax =
+    size_t{256} * 1024;  // the largest file a telephone takes is far smaller
 
 // kbit/s by bitrate index: MPEG-1 layers I, II, III, then MPEG-2 and 2.5 layer I, II and III.
 constexpr int kBitrates[5][15] = {

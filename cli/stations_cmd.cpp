@@ -135,7 +135,7 @@ PhoneOutcome verified(PhoneOutcome sent, const StationList& list, const std::str
     }
     const std::string scratch = scratch_path(address);
     const PhoneOutcome fetched =
-        download_from_phone(address, kStationListDownloadName, scratch.c_str(), port);
+        download_from_phone(address, kStationListDownloadName, scratch.c_str(), port, false);
     StationList kept = {};
     const bool read = fetched.result == "OK" && station_list_read(&kept, scratch.c_str()) == 1;
     remove(scratch.c_str());
@@ -189,9 +189,10 @@ int stations_get_all(int argc, char* const* argv) {
     a.fleet.run.what = std::string("a read request for ") + kStationListDownloadName + " into " +
                        backup_path(folder, "ADDRESS");
     const int port = transfer_port(&a.fleet.run);
-    return fleet_transfer(&a, [folder, port](const std::string& address, ByteMeter*) {
+    const bool digest = !a.fleet.run.log.empty();
+    return fleet_transfer(&a, [folder, port, digest](const std::string& address, ByteMeter*) {
         return download_from_phone(address, kStationListDownloadName,
-                                   backup_path(folder, address).c_str(), port);
+                                   backup_path(folder, address).c_str(), port, digest);
     });
 }
 

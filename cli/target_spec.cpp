@@ -32,7 +32,8 @@ bool parse_quad(const std::string& text, uint32_t* out) {
 }
 
 bool parse_small(const std::string& text, uint32_t high, uint32_t* out) {
-    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos) {
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
     *out = static_cast<uint32_t>(std::stoul(text));
@@ -62,7 +63,7 @@ bool expand_one(const std::string& spec, std::vector<uint32_t>* out, std::string
     const size_t slash = spec.find('/');
     const size_t dash = spec.find('-');
     uint32_t first;
-    if (slash != spec.npos) {
+    if (slash != std::string::npos) {
         uint32_t prefix;
         if (!parse_quad(spec.substr(0, slash), &first) ||
             !parse_small(spec.substr(slash + 1), 32, &prefix)) {
@@ -80,7 +81,7 @@ bool expand_one(const std::string& spec, std::vector<uint32_t>* out, std::string
         const uint32_t skip = prefix <= 30 ? 1 : 0;
         return add_range(network + skip, (network | hosts) - skip, out, error);
     }
-    if (dash != spec.npos) {
+    if (dash != std::string::npos) {
         const std::string end = spec.substr(dash + 1);
         uint32_t last;
         uint32_t octet;
@@ -122,13 +123,14 @@ bool expand_file(const std::string& path, std::vector<uint32_t>* out, std::strin
     for (int number = 1; std::getline(in, line); ++number) {
         line = line.substr(0, line.find('#'));
         const size_t begin = line.find_first_not_of(" \t\r");
-        if (begin == line.npos) {
+        if (begin == std::string::npos) {
             continue;
         }
         const std::string spec = line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin);
         if (spec[0] == '@' || !expand_one(spec, out, error)) {
-            *error = path + " line " + std::to_string(number) + ": " + spec + ": " +
-                     (spec[0] == '@' ? "a file of targets names no other file" : *error);
+            *error = path;
+            *error += " line " + std::to_string(number) + ": " + spec + ": " +
+                      (spec[0] == '@' ? "a file of targets names no other file" : *error);
             return false;
         }
     }

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-constexpr int kBlockPrefixMin = 16;         // a block is at most a /16
-constexpr uint32_t kSpecMax = 65536;        // and so is a range
-constexpr size_t kTargetsMax = 16 * 65536;  // addresses in all, after duplicates are dropped
+constexpr int kBlockPrefixMin = 16;   // a block is at most a /16
+constexpr uint32_t kSpecMax = 65536;  // and so is a range
+constexpr size_t kTargetsMax =
+    size_t{16} * 65536;  // addresses in all, after duplicates are dropped
 
 // Adds the addresses (host byte order) that the specs name to out, sorted, each once. A spec
 // is "192.168.5.10", "192.168.5.10-200", "192.168.5.10-192.168.6.20", "10.1.2.0/24" (without
