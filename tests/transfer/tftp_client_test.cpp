@@ -284,8 +284,6 @@ TEST_F(TftpExchange, DownloadThatCannotBeSavedFails) {
     EXPECT_EQ(result.get(), -1);
 }
 
-}  // namespace
-
 // How a transfer ended, as its own record tells it, for the reasons that kvxctl prints.
 TEST_F(TftpExchange, ARecordSaysHowItsTransferEnded) {
     struct Case {
@@ -330,4 +328,7 @@ TEST_F(TftpExchange, ARecordSaysHowItsTransferEnded) {
         EXPECT_EQ(t.blocks, c.blocks);
         EXPECT_EQ(t.peer_code, c.code);
         EXPECT_STREQ(t.peer_message, c.message);
+    }
 }
+
+}  // namespace
