@@ -127,10 +127,11 @@ bool expand_file(const std::string& path, std::vector<uint32_t>* out, std::strin
             continue;
         }
         const std::string spec = line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin);
-        if (spec[0] == '@' || !expand_one(spec, out, error)) {
-            *error = path;
-            *error += " line " + std::to_string(number) + ": " + spec + ": " +
-                      (spec[0] == '@' ? "a file of targets names no other file" : *error);
+        std::string why = "a file of targets names no other file";
+        if (spec[0] == '@' || !expand_one(spec, out, &why)) {
+            *error = path + " line " + std::to_string(number);
+            *error += ": " + spec;
+            *error += ": " + why;
             return false;
         }
     }
