@@ -121,7 +121,7 @@ bool expand_file(const std::string& path, std::vector<uint32_t>* out, std::strin
     }
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        line = line.substr(0, line.find('#'));
+        line.resize(std::min(line.size(), line.find('#')));
         const size_t begin = line.find_first_not_of(" \t\r");
         if (begin == std::string::npos) {
             continue;
