@@ -80,19 +80,19 @@ std::string scratch_path(const std::string& address) {
     return (std::filesystem::temp_directory_path(error) / name).string();
 }
 
-// The checks and preparation of a single upload: "" when list is ready to go, else why not.
-std::string prepare(StationList* list) {
+// The checks and preparation of a single upload: "" when list is ready to go, else the
+// page's message; a refused URL's station goes into station.
+std::string prepare(StationList* list, std::string* station) {
     int shown = -1;  // set when a station's URL is refused
     const FileCheck check = station_list_prepare(list, &shown);
     if (check.result == kCheckPassed) {
         return "";
     }
-    std::string why = check.message;
     if (shown >= 0) {
-        why += std::string(" (station \"") + list->name[shown] + "\" has the URL \"" +
-               list->url[shown] + "\")";
+        *station = std::string("station \"") + list->name[shown] + "\" has the URL \"" +
+                   list->url[shown] + "\"";
     }
-    return why;
+    return check.message;
 }
 
 // Loads the prepared list as the bytes to send. "" or why not.
@@ -248,7 +248,11 @@ int stations_put(int argc, char* const* argv) {
                     return failed("cannot read " + path);
                 }
                 UploadFile file;
-                std::string why = prepare(&list);
+                std::string station;
+                std::string why = prepare(&list, &station);
+                if (!station.empty()) {
+                    why += " (" + station + ")";
+                }
                 if (why.empty()) {
                     why = load_prepared(list, address, &file);
                 }
@@ -266,9 +270,13 @@ int stations_put(int argc, char* const* argv) {
     if (check_readable(path) != 0 || station_list_read(&list, path) != 1) {
         return kExitUsage;
     }
-    const std::string why = prepare(&list);
+    std::string station;
+    const std::string why = prepare(&list, &station);
     if (!why.empty()) {
         fprintf(stderr, "kvxctl: %s\n", why.c_str());
+        if (!station.empty()) {
+            fprintf(stderr, "kvxctl: %s\n", station.c_str());
+        }
         return kExitUsage;
     }
     // The prepared list travels as a file of its own; the caller's file stays as it is.
