@@ -1,207 +1,21 @@
-// phone.cpp: a simulated phone on its own address: device channel, TFTP server and faults.
+// phone.cpp: a simulated phone on its own address: its sockets and device channel, around
+// its state folder, TFTP server, faults and delayed sends.
 #include "phone.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <list>
-#include <random>
-#include <sstream>
 
-#include "event_log.h"
-#include "fault_plan.h"
 #include "phone_command.h"
+#include "phone_faults.h"
+#include "phone_record.h"
+#include "phone_state.h"
 #include "sim_clock.h"
-#include "sim_socket.h"
-#include "station_list.h"
-#include "tftp_packet.h"
-#include "tftp_session.h"
 
 namespace {
 
-// Long enough for the client's two re-sends at 3-second intervals of a last DATA whose ACK
-// was lost.
-constexpr int64_t kDallyMs = 10000;
 constexpr size_t kDeviceDatagramLongest = 2000;
-constexpr char kStationListName[] = "getmp3cfg.###";
-constexpr char kStationUploadName[] = "mp3.cfg";
-const char* const kWritableNames[] = {"hold.mp3", "ring.mp3", "1.bmp", "2.bmp",  "3.bmp",
-                                      "4.bmp",    "5.bmp",    "6.bmp", "mp3.cfg"};
 
 // One datagram at a time: the whole simulator runs on one thread.
 uint8_t g_datagram[65536];
-
-struct Transfer {
-    int id = 0;
-    std::string file;
-    sockaddr_in peer{};
-    int fd = -1;          // the socket the transfer answers from
-    bool owns_fd = true;  // false when that is the port-69 socket
-    int old_fd = -1;      // after a port move: the earlier port, still heard
-    int stray_fd = -1;    // foreign port that stray copies go out from
-    TftpSession session;
-    int64_t deadline = 0;
-};
-
-enum class Channel { kCommand, kListen, kTransfer };
-
-struct DelayedSend {
-    int64_t due;
-    Channel channel;
-    int transfer_id;
-    sockaddr_in to;
-    Packet bytes;
-    std::string note;  // event logged when it goes out
-};
-
-const char* op_name(bool writing) {
-    return writing ? "write" : "read";
-}
-
-bool is_writable_name(const std::string& name) {
-    return std::find(std::begin(kWritableNames), std::end(kWritableNames), name) !=
-           std::end(kWritableNames);
-}
-
-bool read_whole_file(const std::string& path, std::vector<uint8_t>* out) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) {
-        return false;
-    }
-    out->clear();
-    uint8_t chunk[65536];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) {
-        out->insert(out->end(), chunk, chunk + n);
-    }
-    const bool failed = ferror(file) != 0;
-    fclose(file);
-    return !failed;
-}
-
-// Written beside the final name and renamed over it: a reader never sees half a file.
-bool write_whole_file(const std::string& path, const std::vector<uint8_t>& data) {
-    const std::string part = path + ".part";
-    FILE* file = fopen(part.c_str(), "wb");
-    if (!file) {
-        return false;
-    }
-    const bool written = data.empty() || fwrite(data.data(), 1, data.size(), file) == data.size();
-    if (fclose(file) != 0 || !written || rename(part.c_str(), path.c_str()) != 0) {
-        remove(part.c_str());
-        return false;
-    }
-    return true;
-}
-
-void default_stations(StationList* list) {
-    *list = StationList{};
-    list->volume = 5;
-    list->default_station = 1;
-    snprintf(list->name[0], kStationNameSize, "Sim Radio One");
-    snprintf(list->url[0], kStationUrlSize, "http://radio.example.com/one");
-    snprintf(list->name[1], kStationNameSize, "Sim Radio Two");
-    snprintf(list->url[1], kStationUrlSize, "http://radio.example.com/two");
-}
-
-}  // namespace
-
-// Its rng is seeded by seed_rng from the faults or the address: reproducible on purpose.
-struct Phone {  // NOLINT(cert-msc32-c,cert-msc51-cpp)
-    PhoneConfig config;
-    sockaddr_in self{};
-    int command_fd = -1;
-    int broadcast_fd = -1;  // hears 255.255.255.255
-    int subnet_fd = -1;     // hears the subnet's directed broadcast; -1 where there is none
-    int tftp_fd = -1;
-    PhoneSettings settings;
-    StationList stations{};
-    FaultPlan faults;
-    std::mt19937 rng;
-    uint32_t rx_count = 0;
-    uint32_t tx_count = 0;
-    EventLog log;
-    std::list<Transfer> transfers;
-    std::vector<DelayedSend> delayed;
-    int next_transfer_id = 1;
-};
-
-namespace {
-
-std::string path_in(const Phone* p, const std::string& name) {
-    return p->config.folder + "/" + name;
-}
-
-std::string stored_file_path(const Phone* p, const std::string& name) {
-    return p->config.folder + "/files/" + name;
-}
-
-bool save_stations(Phone* p) {
-    const std::string path = path_in(p, "stations.cfg");
-    const std::string fresh = path + ".new";
-    if (station_list_write(&p->stations, fresh.c_str()) != 1 ||
-        rename(fresh.c_str(), path.c_str()) != 0) {
-        remove(fresh.c_str());
-        return false;
-    }
-    return true;
-}
-
-void seed_rng(Phone* p) {
-    p->rng.seed(p->faults.seeded ? p->faults.seed : ntohl(p->self.sin_addr.s_addr));
-}
-
-bool chosen(Phone* p, const PacketSelector& selector, uint32_t n) {
-    return selector_matches(selector, n, &p->rng);
-}
-
-Transfer* transfer_by_id(Phone* p, int id) {
-    for (Transfer& t : p->transfers) {
-        if (t.id == id) {
-            return &t;
-        }
-    }
-    return nullptr;
-}
-
-// The transfer that owns fd as its own, former or stray port; null for the port-69 socket.
-Transfer* transfer_by_fd(Phone* p, int fd) {
-    for (Transfer& t : p->transfers) {
-        if ((t.owns_fd && t.fd == fd) || t.old_fd == fd || t.stray_fd == fd) {
-            return &t;
-        }
-    }
-    return nullptr;
-}
-
-bool transfer_active(const Transfer& t) {
-    return t.session.state == SessionState::kRunning || t.session.state == SessionState::kDallying;
-}
-
-int transfer_socket(const Phone* p, const Transfer* t) {
-    return t ? t->fd : p->tftp_fd;
-}
-
-// ------------------------------------------------------------------ device channel
-
-void send_device_reply(Phone* p, const sockaddr_in& to, const std::string& text,
-                       const std::string& note) {
-    const int copies = p->faults.duplicate_replies ? 2 : 1;
-    const Packet bytes(text.begin(), text.end());
-    for (int i = 0; i < copies; ++i) {
-        if (p->faults.reply_delay_ms > 0) {
-            p->delayed.push_back({sim_now_ms() + p->faults.reply_delay_ms, Channel::kCommand, 0, to,
-                                  bytes,
-                                  note + " delayed=" + std::to_string(p->faults.reply_delay_ms)});
-            continue;
-        }
-        sim_send(p->command_fd, bytes.data(), bytes.size(), to);
-        log_event(&p->log, "%s", note.c_str());
-    }
-}
 
 void on_device_datagram(Phone* p, int fd) {
     sockaddr_in from;
@@ -249,8 +63,8 @@ void on_device_datagram(Phone* p, int fd) {
         return;
     }
     const CommandOutcome outcome = apply_command(&p->settings, g_datagram, length);
-    if (outcome.changed && settings_save(p->settings, path_in(p, "settings.txt")) != 0) {
-        log_event(&p->log, "settings-save-failed path=%s", path_in(p, "settings.txt").c_str());
+    if (outcome.changed) {
+        save_settings(p);
     }
     log_event(&p->log, "command-result kind=%s result=%s %s", kind_name, outcome.result.c_str(),
               outcome.detail.c_str());
@@ -262,6 +76,7 @@ void on_device_datagram(Phone* p, int fd) {
                           " bytes=" + std::to_string(reply.size()));
 }
 
+<<<<<<< HEAD
 // ------------------------------------------------------------------ TFTP sending
 
 int open_transfer_socket(Phone* p, std::string* error) {
@@ -682,6 +497,8 @@ bool prepare_state(Phone* p, std::string* error) {
     return true;
 }
 
+=======
+>>>>>>> main
 bool open_sockets(Phone* p, std::string* error) {
     sockaddr_in local = p->self;
     local.sin_port = htons(static_cast<uint16_t>(p->config.command_port));
@@ -703,12 +520,43 @@ bool open_sockets(Phone* p, std::string* error) {
     return p->tftp_fd >= 0;
 }
 
+// The address, then the folder with its settings, station list and faults.
+bool open_state(Phone* p, std::string* error) {
+    if (!sim_make_addr(p->config.address, 0, &p->self)) {
+        *error = "not an IPv4 address";
+        return false;
+    }
+    if (!prepare_state(p, error)) {
+        return false;
+    }
+    std::string problem;
+    if (load_faults_file(p, &problem) != 0) {
+        *error = "faults: " + problem;
+        return false;
+    }
+    return true;
+}
+
+void send_due(Phone* p, int64_t now) {
+    for (const DelayedSend& d : take_due_sends(&p->delayed, now)) {
+        const int fd = d.channel == SendChannel::kCommand  ? p->command_fd
+                       : d.channel == SendChannel::kListen ? p->tftp_fd
+                                                           : transfer_fd(p, d.transfer_id);
+        if (fd >= 0) {
+            sim_send(fd, d.bytes.data(), d.bytes.size(), d.to);
+        }
+        if (d.channel == SendChannel::kCommand || p->faults.trace) {
+            log_event(&p->log, "%s", d.note.c_str());
+        }
+    }
+}
+
 }  // namespace
 
 Phone* phone_open(const PhoneConfig& config, std::string* error) {
     auto* p = new Phone;
     p->config = config;
-    if (!prepare_state(p, error) || !open_sockets(p, error)) {
+    if (!open_state(p, error) || !open_sockets(p, error)) {
         *error = "phone " + config.address + ": " + *error;
         phone_close(p);
         return nullptr;
@@ -724,13 +572,7 @@ void phone_close(Phone* p) {
     if (!p) {
         return;
     }
-    for (Transfer& t : p->transfers) {
-        if (t.session.state == SessionState::kRunning) {
-            t.session.reason = "stopped";
-            log_failure(p, t);
-        }
-        close_transfer(&t);
-    }
+    stop_transfers(p);
     if (p->tftp_fd >= 0) {
         log_event(&p->log, "stop");
     }
@@ -745,13 +587,7 @@ void phone_close(Phone* p) {
 void phone_sockets(const Phone* p, std::vector<int>* fds) {
     // Transfers first: a final ACK and the peer's next request arriving together must be
     // taken in that order.
-    for (const Transfer& t : p->transfers) {
-        for (const int fd : {t.owns_fd ? t.fd : -1, t.old_fd, t.stray_fd}) {
-            if (fd >= 0) {
-                fds->push_back(fd);
-            }
-        }
-    }
+    transfer_sockets(p, fds);
     for (const int fd : {p->command_fd, p->broadcast_fd, p->subnet_fd, p->tftp_fd}) {
         if (fd >= 0) {
             fds->push_back(fd);
@@ -768,63 +604,14 @@ void phone_readable(Phone* p, int fd) {
 }
 
 int64_t phone_next_deadline(const Phone* p) {
-    int64_t next = INT64_MAX;
-    for (const DelayedSend& d : p->delayed) {
-        next = std::min(next, d.due);
-    }
-    for (const Transfer& t : p->transfers) {
-        if (transfer_active(t)) {
-            next = std::min(next, t.deadline);
-        }
-    }
-    return next;
+    return std::min(next_send_due(p->delayed), next_transfer_deadline(p));
 }
 
 void phone_timers(Phone* p) {
     const int64_t now = sim_now_ms();
-    std::vector<DelayedSend> due;
-    auto split = std::stable_partition(p->delayed.begin(), p->delayed.end(),
-                                       [now](const DelayedSend& d) { return d.due > now; });
-    due.assign(std::make_move_iterator(split), std::make_move_iterator(p->delayed.end()));
-    p->delayed.erase(split, p->delayed.end());
-    for (const DelayedSend& d : due) {
-        const Transfer* t =
-            d.channel == Channel::kTransfer ? transfer_by_id(p, d.transfer_id) : nullptr;
-        const int fd = d.channel == Channel::kCommand  ? p->command_fd
-                       : d.channel == Channel::kListen ? p->tftp_fd
-                       : t                             ? t->fd
-                                                       : -1;
-        if (fd >= 0) {
-            sim_send(fd, d.bytes.data(), d.bytes.size(), d.to);
-        }
-        if (d.channel == Channel::kCommand || p->faults.trace) {
-            log_event(&p->log, "%s", d.note.c_str());
-        }
-    }
-    for (Transfer& t : p->transfers) {
-        if (!transfer_active(t) || t.deadline > now) {
-            continue;
-        }
-        std::vector<Packet> out;
-        const SessionEvent event = session_expire(&t.session, p->faults.tftp_retries, &out);
-        if (!out.empty()) {
-            log_event(&p->log, "tftp-resend id=%d %s", t.id,
-                      tftp_describe(out.front().data(), out.front().size()).c_str());
-        }
-        complete_step(p, &t, event, out);
-    }
-    // A finished transfer stays until its held-back packets have gone out.
-    p->transfers.remove_if([p](Transfer& t) {
-        const bool waiting =
-            std::any_of(p->delayed.begin(), p->delayed.end(), [&t](const DelayedSend& d) {
-                return d.channel == Channel::kTransfer && d.transfer_id == t.id;
-            });
-        if (transfer_active(t) || waiting) {
-            return false;
-        }
-        close_transfer(&t);
-        return true;
-    });
+    send_due(p, now);
+    expire_transfers(p, now);
+    remove_finished_transfers(p);
 }
 
 void phone_reload_faults(Phone* p) {
