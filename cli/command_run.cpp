@@ -61,6 +61,7 @@ int command_run(PageWindow page, int list_id, const CommandFrame* frame, const F
         const int wait_ms = args->wait_ms;
         status = fleet_run_batch(&args->run, targets, [&](const std::vector<std::string>& to) {
             std::vector<const char*> given;
+            given.reserve(to.size());
             for (const std::string& address : to) {
                 given.push_back(address.c_str());
             }

@@ -141,7 +141,7 @@ void print_json(Run* run) {
 }
 
 // Opens the log, prints the dry run when it is one. false when nothing is to be done.
-bool begin(Run* run, const std::vector<std::string>& targets) {
+bool start_run(Run* run, const std::vector<std::string>& targets) {
     const RunSettings* s = run->settings;
     for (const std::string& address : targets) {
         run->phones.push_back(PhoneRecord{address, PhoneOutcome{}, 0, 0});
@@ -169,7 +169,7 @@ bool begin(Run* run, const std::vector<std::string>& targets) {
     return true;
 }
 
-int end(Run* run) {
+int finish_run(Run* run) {
     progress_bar_clear();
     if (run->log) {
         fclose(run->log);
@@ -328,7 +328,9 @@ int only_failed_targets(const RunSettings* run, std::vector<std::string>* out) {
     std::vector<std::string> order;
     std::map<std::string, std::string> latest;
     for (std::string line; std::getline(in, line);) {
-        std::string command, address, result;
+        std::string command;
+        std::string address;
+        std::string result;
         // Lines of other writers or cut short are passed over.
         if (!json_string_field(line, "command", &command) || command != run->command ||
             !json_string_field(line, "address", &address) ||
@@ -353,7 +355,7 @@ int fleet_run_each(const RunSettings* settings, const std::vector<std::string>& 
                    const PhoneAction& action) {
     Run run;
     run.settings = settings;
-    if (begin(&run, targets)) {
+    if (start_run(&run, targets)) {
         std::vector<size_t> todo;
         for (size_t i = 0; i < targets.size(); ++i) {
             todo.push_back(i);
@@ -363,20 +365,21 @@ int fleet_run_each(const RunSettings* settings, const std::vector<std::string>& 
             todo = pass == settings->retry ? std::vector<size_t>{} : failures(&run, todo);
         }
     }
-    return end(&run);
+    return finish_run(&run);
 }
 
 int fleet_run_batch(const RunSettings* settings, const std::vector<std::string>& targets,
                     const BatchAction& action) {
     Run run;
     run.settings = settings;
-    if (begin(&run, targets)) {
+    if (start_run(&run, targets)) {
         std::vector<size_t> todo;
         for (size_t i = 0; i < targets.size(); ++i) {
             todo.push_back(i);
         }
         for (int pass = 0; !todo.empty(); ++pass) {
             std::vector<std::string> addresses;
+            addresses.reserve(todo.size());
             for (const size_t i : todo) {
                 addresses.push_back(run.phones[i].address);
             }
@@ -391,5 +394,5 @@ int fleet_run_batch(const RunSettings* settings, const std::vector<std::string>&
             todo = pass == settings->retry ? std::vector<size_t>{} : failures(&run, todo);
         }
     }
-    return end(&run);
+    return finish_run(&run);
 }

@@ -72,8 +72,8 @@ int only_failed_targets(const RunSettings* run, std::vector<std::string>* out);
 
 // Runs action for every target, up to run->parallel at once, retrying the failures; prints
 // and records everything. The exit status: kExitOk when every phone ended OK.
-int fleet_run_each(const RunSettings* run, const std::vector<std::string>& targets,
+int fleet_run_each(const RunSettings* settings, const std::vector<std::string>& targets,
                    const PhoneAction& action);
 // The same for a command that reaches its phones all at once.
-int fleet_run_batch(const RunSettings* run, const std::vector<std::string>& targets,
+int fleet_run_batch(const RunSettings* settings, const std::vector<std::string>& targets,
                     const BatchAction& action);

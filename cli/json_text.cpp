@@ -2,6 +2,7 @@
 #include "json_text.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 std::string json_quote(const std::string& text) {
@@ -61,9 +62,13 @@ bool json_string_field(const std::string& line, const char* key, std::string* va
         }
         const char e = line[at];
         if (e == 'u') {
-            unsigned code = 0;
-            if (at + 4 >= line.size() || sscanf(line.c_str() + at + 1, "%4x", &code) != 1 ||
-                code > 0xff) {
+            if (at + 4 >= line.size()) {
+                return false;
+            }
+            const std::string digits = line.substr(at + 1, 4);
+            char* end = nullptr;
+            const unsigned long code = strtoul(digits.c_str(), &end, 16);
+            if (*end != '\0' || code > 0xff) {
                 return false;
             }
             *value += static_cast<char>(code);

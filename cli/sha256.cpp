@@ -22,7 +22,7 @@ uint32_t rotate(uint32_t x, int n) {
 
 void compress(uint32_t* h, const uint8_t* block) {
     uint32_t w[64];
-    for (int i = 0; i < 16; ++i) {
+    for (size_t i = 0; i < 16; ++i) {
         w[i] = static_cast<uint32_t>(block[4 * i]) << 24 |
                static_cast<uint32_t>(block[4 * i + 1]) << 16 |
                static_cast<uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
@@ -32,7 +32,14 @@ void compress(uint32_t* h, const uint8_t* block) {
         const uint32_t s1 = rotate(w[i - 2], 17) ^ rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
+    uint32_t a = h[0];
+    uint32_t b = h[1];
+    uint32_t c = h[2];
+    uint32_t d = h[3];
+    uint32_t e = h[4];
+    uint32_t f = h[5];
+    uint32_t g = h[6];
+    uint32_t k = h[7];
     for (int i = 0; i < 64; ++i) {
         const uint32_t t1 = k + (rotate(e, 6) ^ rotate(e, 11) ^ rotate(e, 25)) +
                             ((e & f) ^ (~e & g)) + kRound[i] + w[i];

@@ -76,7 +76,7 @@ void sock_nonblock(Socket s) {
 int sock_recv_timeout(Socket s, int ms) {
     timeval limit = {};
     limit.tv_sec = ms / 1000;
-    limit.tv_usec = (ms % 1000) * 1000;
+    limit.tv_usec = static_cast<suseconds_t>(ms % 1000) * 1000;
     return setsockopt(static_cast<int>(s), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0 ? 0
                                                                                                : -1;
 }
