@@ -66,7 +66,7 @@ int command_run(PageWindow page, int list_id, const CommandFrame* frame, const F
                 given.push_back(address.c_str());
             }
             fleet_targets(page, list_id, false, given.data(), static_cast<int>(given.size()),
-                          wait_ms);
+                          nullptr, wait_ms);
             fleet_command(page, list_id, frame, wait_ms);
             std::map<std::string, std::string> words = replies(page, list_id);
             std::vector<PhoneOutcome> outcomes;

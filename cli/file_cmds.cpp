@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "file_checks.h"
 #include "fleet.h"
+#include "mp3_advice.h"
 #include "remote_names.h"
 #include "tftp_client.h"
 #include "transfers.h"
@@ -94,6 +95,7 @@ int run_mp3(int argc, char* const* argv, int tone) {
     if (check_readable(file) != 0 || page_check(mp3_size_check(file, tone), file) != kExitOk) {
         return kExitUsage;
     }
+    mp3_advise(file);
     return upload_run(&a, file, tone_remote_name(tone));
 }
 

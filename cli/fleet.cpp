@@ -7,6 +7,7 @@
 #include "channel.h"
 #include "device_list.h"
 #include "headless.h"
+#include "inventory.h"
 #include "platform.h"
 #include "ui.h"
 
@@ -116,15 +117,17 @@ void fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int 
 }
 
 int fleet_targets(PageWindow page, int list_id, bool all, const char* const* targets,
-                  int target_count, int wait_ms) {
-    if (all) {
+                  int target_count, const Reach* reach, int wait_ms) {
+    if (reach && !reach->targets.empty()) {
+        discover_inventory(page, list_id, *reach, all, wait_ms, nullptr);
+    } else if (all) {
         fleet_discover(page, list_id, wait_ms);
     } else {
         ui_list_clear(page, list_id);
-        for (int i = 0; i < target_count; ++i) {
-            if (find_device_entry(page, list_id, targets[i]) < 0) {
-                ui_list_add(page, list_id, targets[i]);
-            }
+    }
+    for (int i = 0; i < target_count; ++i) {
+        if (find_device_entry(page, list_id, targets[i]) < 0) {
+            ui_list_add(page, list_id, targets[i]);
         }
     }
     const int count = ui_list_count(page, list_id);

@@ -10,6 +10,8 @@
 
 const CliOption kFleetOptions[kFleetOptionCount] = {{"all", false},
                                                     {"wait", true},
+                                                    kTargetOption,
+                                                    kRateOption,
                                                     kRunOptions[kOptParallel],
                                                     kRunOptions[kOptRetry],
                                                     kRunOptions[kOptJson],
@@ -31,7 +33,11 @@ std::string fleet_options_usage(bool with_parallel) {
                "  --all              discover the telephones and reach every one of them\n"
                "  --wait MS          how long to wait for discovery answers (and for command\n"
                "                     replies), in milliseconds (default 2000)\n") +
-           run_options_usage(with_parallel);
+           kReachUsage + run_options_usage(with_parallel);
+}
+
+bool fleet_args_discover(const FleetArgs* args) {
+    return args->all || !args->reach.targets.empty();
 }
 
 int read_fleet_args(const ParsedArgs* args, int first, const char* command, FleetArgs* out) {
@@ -42,16 +48,17 @@ int read_fleet_args(const ParsedArgs* args, int first, const char* command, Flee
     out->given_count = args->target_count;
     out->run.command = command;
     if (read_run_options(args, first + kArgFirstRun, &out->run) != 0 ||
+        read_reach(args, first + kArgRate, &out->reach) != 0 ||
         (v[kArgWait] && parse_wait(v[kArgWait], &out->wait_ms) != 0)) {
         return -1;
     }
     if (out->run.only_failed.empty()) {
         return check_targets(args, out->all);
     }
-    if (out->all || args->target_count > 0) {
+    if (out->all || args->target_count > 0 || args->repeated_count > 0) {
         fprintf(stderr,
-                "kvxctl: --only-failed takes its targets from the log: give neither --all nor "
-                "addresses\n");
+                "kvxctl: --only-failed takes its targets from the log: give neither --all, "
+                "--target nor addresses\n");
         return -1;
     }
     return 0;
@@ -77,7 +84,7 @@ int gather_targets(const FleetArgs* args, PageWindow page, int list_id,
         }
     }
     if (fleet_targets(page, list_id, args->all, given.data(), static_cast<int>(given.size()),
-                      args->wait_ms) <= 0) {
+                      &args->reach, args->wait_ms) <= 0) {
         return kExitDevice;
     }
     out->clear();

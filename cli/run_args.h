@@ -8,9 +8,17 @@
 
 #include "cli_options.h"
 #include "fleet_engine.h"
+#include "inventory.h"
 #include "page_window.h"
 
-enum { kArgAll, kArgWait, kArgFirstRun, kFleetOptionCount = kArgFirstRun + kRunOptionCount };
+enum {
+    kArgAll,
+    kArgWait,
+    kArgTarget,
+    kArgRate,
+    kArgFirstRun,
+    kFleetOptionCount = kArgFirstRun + kRunOptionCount
+};
 extern const CliOption kFleetOptions[kFleetOptionCount];
 
 struct FleetArgs {
@@ -18,8 +26,12 @@ struct FleetArgs {
     int wait_ms;
     const char* const* given;  // the addresses given
     int given_count;
+    Reach reach;  // --target and --rate
     RunSettings run;
 };
+
+// Whether gathering the targets needs the device channel: for --all and --target.
+bool fleet_args_discover(const FleetArgs* args);
 
 // own's count options followed by kFleetOptions, into out (own_count + kFleetOptionCount).
 void join_options(const CliOption* own, int own_count, CliOption* out);
@@ -30,7 +42,8 @@ std::string fleet_options_usage(bool with_parallel);
 // checks the targets. 0, or -1 after saying what is wrong.
 int read_fleet_args(const ParsedArgs* args, int first, const char* command, FleetArgs* out);
 
-// Fills the page's list with the targets (discovered with --all, which needs the channel) and
+// Fills the page's list with the targets (discovered with --all or --target, which need the
+// channel) and
 // gives their addresses in the list's order. kArgsOk to go on, or the exit status to end with
 // after saying why (no phone found; no failure in the log).
 int gather_targets(const FleetArgs* args, PageWindow page, int list_id,

@@ -103,15 +103,19 @@ const char* device_usage_tail() {
 }
 
 int parse_upload_args(int argc, char* const* argv, const char* usage, int word_count,
-                      const char* what, const char* command, UploadArgs* out) {
+                      const char* what, const char* command, UploadArgs* out, const CliOption* own,
+                      int own_count) {
     ParsedArgs* args = &out->parsed;
-    if (const int parsed = parse_command(argc, argv, kFleetOptions, kFleetOptionCount, usage,
-                                         upload_usage_tail(), args);
+    std::vector<CliOption> options(static_cast<size_t>(own_count + kFleetOptionCount));
+    join_options(own, own_count, options.data());
+    if (const int parsed =
+            parse_command(argc, argv, options.data(), static_cast<int>(options.size()), usage,
+                          upload_usage_tail(), args);
         parsed != kArgsOk) {
         return parsed;
     }
     if (take_words(args, word_count, out->words, what) != 0 ||
-        read_fleet_args(args, 0, command, &out->fleet) != 0) {
+        read_fleet_args(args, own_count, command, &out->fleet) != 0) {
         return kExitUsage;
     }
     return kArgsOk;
@@ -258,7 +262,7 @@ PhoneOutcome download_from_phone(const std::string& address, const char* remote,
 
 int fleet_transfer(const UploadArgs* args, const PhoneAction& action) {
     const FleetArgs* fleet = &args->fleet;
-    if (const int status = fleet_start(fleet->all); status != kExitOk) {
+    if (const int status = fleet_start(fleet_args_discover(fleet)); status != kExitOk) {
         return status;
     }
     const bool port_70 = transfer_port(&fleet->run) == kTftpLocalPort && !fleet->run.dry_run;

@@ -20,9 +20,11 @@ struct UploadArgs {
 };
 // kArgsOk when the command is to go on; otherwise the exit status to end with, after
 // the usage for -h or --help, or after saying what is wrong. what names the missing words;
-// command names the command in the log.
+// command names the command in the log. own are the command's own options: their values are
+// out->parsed.values[0..own_count).
 int parse_upload_args(int argc, char* const* argv, const char* usage, int word_count,
-                      const char* what, const char* command, UploadArgs* out);
+                      const char* what, const char* command, UploadArgs* out,
+                      const CliOption* own = nullptr, int own_count = 0);
 // The arguments of a transfer with one device: exactly word_count words, the device's address
 // first, and the run options but --parallel and --only-failed. kArgsOk to go on, or the exit
 // status to end with; usage and usage_tail make the text for -h or --help.
