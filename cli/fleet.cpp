@@ -104,7 +104,7 @@ int fleet_discover(PageWindow page, int list_id, int wait_ms) {
     return ui_list_count(page, list_id);
 }
 
-int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms) {
+void fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms) {
     const int count = ui_list_count(page, list_id);
     for (int i = 0; i < count; ++i) {
         char address[kEntrySize];
@@ -113,26 +113,6 @@ int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int w
         }
     }
     wait_for(wait_ms, page, list_id, true);
-
-    int status = kExitOk;
-    for (int i = 0; i < ui_list_count(page, list_id); ++i) {
-        char entry[kEntrySize];
-        if (ui_list_get(page, list_id, i, entry, sizeof entry) <= 0) {
-            continue;
-        }
-        const char* result = strstr(entry, " --- ");
-        if (!result) {
-            printf("%s --- no reply\n", entry);
-            status = kExitDevice;
-            continue;
-        }
-        printf("%s\n", entry);
-        if (strcmp(result + 5, "OK") != 0) {
-            status = kExitDevice;
-        }
-    }
-    fflush(stdout);
-    return status;
 }
 
 int fleet_targets(PageWindow page, int list_id, bool all, const char* const* targets,
@@ -152,19 +132,6 @@ int fleet_targets(PageWindow page, int list_id, bool all, const char* const* tar
         fprintf(stderr, "kvxctl: no phone found\n");
     }
     return count;
-}
-
-int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all,
-               const char* const* targets, int target_count, int wait_ms) {
-    if (const int status = fleet_start(true); status != kExitOk) {
-        return status;
-    }
-    int status = kExitDevice;
-    if (fleet_targets(page, list_id, all, targets, target_count, wait_ms) > 0) {
-        status = fleet_command(page, list_id, frame, wait_ms);
-    }
-    fleet_stop();
-    return status;
 }
 
 void fleet_print_message() {

@@ -47,7 +47,10 @@ void print_usage(FILE* to) {
         "\n"
         "Exit status: 0 success, 1 a telephone failed or did not answer, or none was found,\n"
         "2 bad arguments, field values or files, 3 UDP port 10000 (the device channel) or 70\n"
-        "(file transfers) in use or not allowed.\n",
+        "(file transfers one at a time, --parallel 1) in use or not allowed.\n"
+        "\n"
+        "Transfers to several telephones run up to --parallel N at once (default 8), each from\n"
+        "a UDP port the system chooses, so they need no privileged port.\n",
         to);
 }
 

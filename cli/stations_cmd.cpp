@@ -11,14 +11,17 @@
 #include "commands.h"
 #include "file_checks.h"
 #include "fleet.h"
+#include "remote_names.h"
 #include "station_list.h"
+#include "tftp_client.h"
 #include "transfers.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: kvxctl stations get ADDRESS FILE\n"
-    "       kvxctl stations put FILE [--wait MS] (--all | ADDRESS...)\n"
+    "usage: kvxctl stations get ADDRESS FILE [--retry N] [--json] [--log FILE] [--dry-run]\n"
+    "       kvxctl stations put FILE [--wait MS] [OPTIONS]\n"
+    "                           (--all | ADDRESS... | --only-failed LOG)\n"
     "\n"
     "get fetches the internet-radio station list of one telephone into FILE, as the utility's\n"
     "I/R List page downloads it. put uploads the station list in FILE to telephones, as the\n"
@@ -35,31 +38,42 @@ const char kUsage[] =
     "  URL1=http://radio.example.com/one\n"
     "  ... up to Name20 and URL20\n"
     "\n"
-    "get prints \"ADDRESS --- OK\" or \"ADDRESS --- FAIL\"; exit status 0 success, 1 failure,\n"
-    "2 bad arguments or a FILE that cannot be written, 3 when UDP port 70 cannot be bound.\n"
+    "get prints \"ADDRESS --- OK\" or \"ADDRESS --- FAIL (reason)\"; exit status 0 success,\n"
+    "1 failure, 2 bad arguments or a FILE that cannot be written, 3 when UDP port 70 cannot be\n"
+    "bound.\n"
     "\n"
     "put:\n";
 
 void print_usage(FILE* to) {
-    fprintf(to, "%s%s", kUsage, kUploadUsageTail);
+    fprintf(to, "%s%s", kUsage, upload_usage_tail());
 }
 
 int stations_get(int argc, char* const* argv) {
     const char* words[2];
-    const int parsed =
-        parse_device_args(argc, argv, kUsage, kUploadUsageTail, 2, words, "the address and FILE");
+    RunSettings run;
+    run.command = "stations get";
+    const int parsed = parse_device_args(argc, argv, kUsage, upload_usage_tail(), 2, words,
+                                         "the address and FILE", &run);
     if (parsed != kArgsOk) {
         return parsed;
     }
     if (check_writable(words[1]) != 0) {
         return kExitUsage;
     }
-    return fleet_download(words[0], "getmp3cfg.###", words[1]);
+    const char* local = words[1];
+    run.file = local;
+    run.what = std::string("a read request for ") + kStationListDownloadName + " into " + local;
+    const bool digest = !run.log.empty();
+    return device_transfer(&run, words[0], [local, digest](const std::string& address, ByteMeter*) {
+        return download_from_phone(address, kStationListDownloadName, local, kTftpLocalPort,
+                                   digest);
+    });
 }
 
 int stations_put(int argc, char* const* argv) {
     UploadArgs a;
-    const int parsed = parse_upload_args(argc, argv, kUsage, 1, "the station list file", &a);
+    const int parsed =
+        parse_upload_args(argc, argv, kUsage, 1, "the station list file", "stations put", &a);
     if (parsed != kArgsOk) {
         return parsed;
     }
@@ -90,10 +104,19 @@ int stations_put(int argc, char* const* argv) {
         remove(prepared.c_str());
         return kExitUsage;
     }
-    const int status = fleet_upload(prepared.c_str(), "mp3.cfg", a.all, a.parsed.targets,
-                                    a.parsed.target_count, a.wait_ms);
+    UploadFile loaded;
+    const int status =
+        load_for_run(prepared.c_str(), kStationListUploadName, &a.fleet.run, &loaded);
     remove(prepared.c_str());
-    return status;
+    if (status != kExitOk) {
+        return status;
+    }
+    // The log names the caller's file, with the digest of what is sent.
+    a.fleet.run.file = file;
+    const int port = transfer_port(&a.fleet.run);
+    return fleet_transfer(&a, [&loaded, port](const std::string& address, ByteMeter* meter) {
+        return upload_to_phone(&loaded, kStationListUploadName, address, port, meter);
+    });
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "file_checks.h"
 #include "page_common.h"
 #include "pages.h"
+#include "remote_names.h"
 #include "resource.h"
 #include "ui.h"
 
@@ -13,8 +14,6 @@ namespace {
 const int kActions[] = {IDC_BANNER_SLOT,    IDC_BANNER_FILE,   IDC_BANNER_PATH,
                         IDC_BANNER_REFRESH, IDC_BANNER_UPLOAD, IDC_BANNER_UPLOAD_ALL};
 constexpr int kActionCount = sizeof kActions / sizeof kActions[0];
-const char* const kSlotNames[] = {"1", "2", "3", "4", "5", "6"};
-constexpr int kSlotCount = sizeof kSlotNames / sizeof kSlotNames[0];
 
 int saved_slot = 0;
 
@@ -47,8 +46,9 @@ int check_bitmap(PageWindow page) {
         return -1;
     }
     const int slot = ui_combo_selection(page, IDC_BANNER_SLOT);
-    saved_slot = slot >= 0 && slot < kSlotCount ? slot : 0;
-    snprintf(state.remote_name, sizeof state.remote_name, "%s.bmp", kSlotNames[saved_slot]);
+    saved_slot = slot >= 0 && slot < kBannerSlotCount ? slot : 0;
+    snprintf(state.remote_name, sizeof state.remote_name, "%s",
+             banner_slot_remote_name(saved_slot));
     return 0;
 }
 
@@ -64,7 +64,7 @@ void chain_done(PageWindow page, int result) {
 
 void banner_page_init(PageWindow page) {
     ui_combo_clear(page, IDC_BANNER_SLOT);
-    for (const char* name : kSlotNames) {
+    for (const char* name : kBannerSlotNames) {
         ui_combo_add(page, IDC_BANNER_SLOT, name);
     }
     saved_slot = 0;

@@ -26,10 +26,6 @@ int32_t little_endian(const unsigned char* at, int bytes) {
 
 }  // namespace
 
-const char* tone_remote_name(int tone) {
-    return tone == kToneRing ? "ring.mp3" : "hold.mp3";
-}
-
 FileCheck mp3_size_check(const char* path, int tone) {
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(path, error);

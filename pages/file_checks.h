@@ -2,6 +2,7 @@
 // the banner bitmap acceptance rule and the station list rules. Shared by the pages and kvxctl.
 #pragma once
 
+#include "remote_names.h"
 #include "station_list.h"
 
 enum CheckResult {
@@ -16,10 +17,6 @@ struct FileCheck {
     const char* message;
 };
 
-enum Tone { kToneHold = 0, kToneRing = 1 };
-
-// "hold.mp3" or "ring.mp3".
-const char* tone_remote_name(int tone);
 // Hold files may have 102400 bytes, ring files 51200. The content is not examined.
 FileCheck mp3_size_check(const char* path, int tone);
 // A 128 x 64 bitmap, bottom-up, one bit per pixel, uncompressed, judged by its 54 header bytes.

@@ -8,6 +8,7 @@
 #include "file_checks.h"
 #include "page_common.h"
 #include "pages.h"
+#include "remote_names.h"
 #include "resource.h"
 #include "station_list.h"
 #include "ui.h"
@@ -36,7 +37,7 @@ UploadPage state = {IDC_IR_LIST,
                     chain_done,
                     remove_station_file,
                     "",
-                    "mp3.cfg",
+                    "",
                     "",
                     {0},
                     {0}};
@@ -93,6 +94,7 @@ int upload_prepare(PageWindow page) {
         return -1;
     }
     snprintf(state.local_path, sizeof state.local_path, "%s", kStationListPath);
+    snprintf(state.remote_name, sizeof state.remote_name, "%s", kStationListUploadName);
     return 0;
 }
 
@@ -129,7 +131,7 @@ void download(PageWindow page) {
     set_busy();
     enable_actions(page, kActions, kActionCount);
     memcpy(state.device, address, sizeof state.device);
-    submit_download(page, download_done, state.device, "getmp3cfg.###", kStationListPath);
+    submit_download(page, download_done, state.device, kStationListDownloadName, kStationListPath);
 }
 
 bool blank_or_tab(char c) {

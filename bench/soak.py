@@ -22,10 +22,10 @@ import tempfile
 import threading
 import time
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 KVXCTL = os.path.join(ROOT, "build", "native", "cli", "kvxctl")
 KVXPHONE = os.path.join(ROOT, "build", "native", "sim", "kvxphone")
-SOAK_UI = os.path.join(ROOT, "build", "windows", "tests", "soak_ui.exe")
+SOAK_UI = os.path.join(ROOT, "build", "windows", "bench", "soak_ui.exe")
 HOLD_SIZE = 100 * 1024
 MODEL = b"KVX-350RT"
 

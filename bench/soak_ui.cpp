@@ -2,7 +2,7 @@
 // its windows: Upload to All of a hold file to every telephone it lists, turning the pages while
 // the transfers run; then, after a line on standard input (the soak judges the first round and
 // puts another file in place meanwhile), Refresh, a Misc. command to all and a second Upload to
-// All. Prints what it saw, one fact a line, for tests/soak/soak.py to judge.
+// All. Prints what it saw, one fact a line, for bench/soak.py to judge.
 //   soak_ui.exe FOLDER HOLD_FILE LISTED [LIMIT_SECONDS]
 #include <windows.h>
 // windows.h first: the others build on it.

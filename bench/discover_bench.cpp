@@ -1,5 +1,5 @@
 // discover_bench.cpp: one discovery on the test LAN; prints how many telephones were listed and
-// how long after the broadcast the last of them was. A benchmark, not a test: bench-discover
+// how long after the broadcast the last of them was. A benchmark, not a test: bench/discover
 // runs it.
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +12,7 @@
 
 int main(int argc, char** argv) {
     if (!getenv("KVX_LAN_NS")) {
-        fprintf(stderr, "discover_bench: run it on the test LAN (tests/cli/bench-discover)\n");
+        fprintf(stderr, "discover_bench: run it on the test LAN (bench/discover)\n");
         return 2;
     }
     const int wait_ms = argc > 1 ? atoi(argv[1]) : 3000;
