@@ -86,6 +86,16 @@ Packet tftp_make_ack(uint16_t block) {
     return p;
 }
 
+Packet tftp_make_request(int opcode, const std::string& file, const std::string& mode) {
+    Packet p;
+    put16(&p, static_cast<unsigned>(opcode));
+    p.insert(p.end(), file.begin(), file.end());
+    p.push_back(0);
+    p.insert(p.end(), mode.begin(), mode.end());
+    p.push_back(0);
+    return p;
+}
+
 Packet tftp_make_error(int code, const std::string& message) {
     Packet p;
     put16(&p, kTftpError);

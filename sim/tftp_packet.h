@@ -43,6 +43,8 @@ int tftp_parse_request(const uint8_t* bytes, size_t length, TftpRequest* out);
 // tolerated: the message then ends with the datagram.
 int tftp_parse_error(const uint8_t* bytes, size_t length, int* code, std::string* message);
 
+// The phone only reads requests; the clients of the tests pack theirs here too.
+Packet tftp_make_request(int opcode, const std::string& file, const std::string& mode = "octet");
 Packet tftp_make_data(uint16_t block, const uint8_t* data, size_t length);
 Packet tftp_make_ack(uint16_t block);
 Packet tftp_make_error(int code, const std::string& message);
