@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,8 @@ const char* device_usage_tail();
 // A file loaded once for all the uploads of a run.
 struct UploadFile {
     std::string path;
-    std::vector<uint8_t> bytes;
+    std::unique_ptr<uint8_t[]> bytes;  // the client only reads them, so uploads share them
+    size_t size = 0;
 };
 // Loads path. An empty string, or why the file cannot be sent ("cannot read ...", "... is
 // empty", "... has N bytes; at most 5000000 can be sent").

@@ -80,6 +80,9 @@ int ip_text_is_numeric(const char* text);
 void ip_text_to_bytes(const char* text, uint8_t* out);
 
 void sock_nonblock(Socket s);
+// Makes each receive on a blocking socket wait at most ms milliseconds for a datagram; one that
+// times out fails as a receive that finds nothing does. 0, or -1.
+int sock_recv_timeout(Socket s, int ms);
 int sock_set_broadcast(Socket s);
 // Binds a UDP socket to any local address and the port. The socket, or -2.
 Socket udp_open(int port, int nonblock);

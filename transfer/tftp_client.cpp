@@ -180,10 +180,16 @@ int tftp_run(TftpTransfer* t) {
     if (request_length < 0 || sock_make_addr(&t->peer, t->device, kTftpServerPort) != 0) {
         return -1;
     }
-    t->socket = udp_open(t->local_port, 1);
+    // Blocking, with the polling pause as receive time-out: a block then costs one receive
+    // and one send, the fewest socket calls a lock-step exchange can make (under Wine each is a
+    // round trip to the wineserver).
+    t->socket = udp_open(t->local_port, 0);
     if (t->socket < 0) {
         t->end = kTftpNoSocket;
         return -1;
+    }
+    if (sock_recv_timeout(t->socket, kPollMs) != 0) {
+        return finish(t, kTftpNoSocket);
     }
     send_new(t, request_length, clock_now());
     t->expected = direction == kTftpDownload ? 1 : 0;
@@ -196,11 +202,6 @@ int tftp_run(TftpTransfer* t) {
                 return finish(t, t->peer_fixed ? kTftpStoppedAnswering : kTftpNoAnswer);
             }
             send_last(t, now);
-        }
-        // In lock step the answer is hardly ever there the moment after a send: wait for it
-        // first (no longer than the polling pause), then take it, one call each per block.
-        if (sock_wait_readable(t->socket, kPollMs) < 0) {
-            sleep_tick();
         }
         Endpoint from;
         const int length = udp_recv_from(t->socket, t->received, sizeof t->received, &from);
