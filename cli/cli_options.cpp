@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ascii_text.h"
+
 namespace {
 
 int find_option(const char* name, size_t length, const CliOption* options, int option_count) {
@@ -14,10 +16,6 @@ int find_option(const char* name, size_t length, const CliOption* options, int o
         }
     }
     return -1;
-}
-
-int lower(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
 
 }  // namespace
@@ -130,14 +128,8 @@ int is_device_address(const char* text) {
 
 int pick_entry(const char* text, const char* const* entries, int count) {
     for (int i = 0; i < count; ++i) {
-        const char* a = text;
-        const char* b = entries[i];
-        while (*a && *b &&
-               lower(static_cast<unsigned char>(*a)) == lower(static_cast<unsigned char>(*b))) {
-            ++a;
-            ++b;
-        }
-        if (!*a && !*b) {
+        const size_t length = strlen(text);
+        if (strlen(entries[i]) == length && compare_ignoring_case(text, entries[i], length) == 0) {
             return i;
         }
     }

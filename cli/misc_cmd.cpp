@@ -55,10 +55,10 @@ int run_misc(int argc, char* const* argv) {
     if (read_command_args(&args, kOwnCount, "misc", &fleet) != 0) {
         return kExitUsage;
     }
-    if ((v[kName] && strlen(v[kName]) > kMiscNameMax) ||
-        (v[kPassword] && strlen(v[kPassword]) > kMiscPasswordMax)) {
+    if ((v[kName] && strlen(v[kName]) > kAdminNameMax) ||
+        (v[kPassword] && strlen(v[kPassword]) > kAdminPasswordMax)) {
         fprintf(stderr, "kvxctl: the name has at most %d characters, the password at most %d\n",
-                kMiscNameMax, kMiscPasswordMax);
+                kAdminNameMax, kAdminPasswordMax);
         return kExitUsage;
     }
     int choice[kMiscBoxCount];

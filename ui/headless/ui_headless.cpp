@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ascii_text.h"
 #include "headless.h"
 #include "ui.h"
 
@@ -73,18 +74,11 @@ void copy_field(char* field, const char* text) {
     field[kHeadlessTextMax - 1] = '\0';
 }
 
-int lower(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
-}
-
 int compare_nocase(const std::string& a, const std::string& b) {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-        const int d =
-            lower(static_cast<unsigned char>(a[i])) - lower(static_cast<unsigned char>(b[i]));
-        if (d != 0) {
-            return d;
-        }
+    const int d = compare_ignoring_case(a.data(), b.data(), n);
+    if (d != 0) {
+        return d;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
