@@ -95,6 +95,16 @@ std::string prepare(StationList* list, std::string* station) {
     return check.message;
 }
 
+// The refusal of a list as one reason, naming the station at fault; "" when it may go.
+std::string prepare_reason(StationList* list) {
+    std::string station;
+    std::string why = prepare(list, &station);
+    if (!why.empty() && !station.empty()) {
+        why += " (" + station + ")";
+    }
+    return why;
+}
+
 // Loads the prepared list as the bytes to send. "" or why not.
 std::string load_prepared(const StationList& list, const std::string& address, UploadFile* out) {
     const std::string scratch = scratch_path(address);
@@ -248,11 +258,7 @@ int stations_put(int argc, char* const* argv) {
                     return failed("cannot read " + path);
                 }
                 UploadFile file;
-                std::string station;
-                std::string why = prepare(&list, &station);
-                if (!station.empty()) {
-                    why += " (" + station + ")";
-                }
+                std::string why = prepare_reason(&list);
                 if (why.empty()) {
                     why = load_prepared(list, address, &file);
                 }
