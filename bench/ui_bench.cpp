@@ -1,7 +1,7 @@
 // ui_bench.cpp: the utility's discovery and Misc. command to all, timed through its windows.
 // Starts kvxutil.exe, lets its first discovery settle, then presses Refresh and Upgrade All on
 // the Misc. page and prints, for the phones present, how many were listed (or annotated) and how
-// long after the press the last of them was. A benchmark, not a test: bench/fleet runs
+// long after the press the last of them was. A benchmark, not a test: bench/discovery runs
 // it under Wine on the test LAN.
 //   ui_bench.exe PRESENT FOLDER
 #include <windows.h>

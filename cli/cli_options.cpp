@@ -53,7 +53,7 @@ int parse_args(int argc, char* const* argv, const CliOption* options, int option
             fprintf(stderr, "kvxctl: unknown option --%.*s\n", static_cast<int>(length), name);
             return -1;
         }
-        if (out->values[index]) {
+        if (out->values[index] && !options[index].repeatable) {
             fprintf(stderr, "kvxctl: --%s given twice\n", options[index].name);
             return -1;
         }
@@ -70,6 +70,14 @@ int parse_args(int argc, char* const* argv, const CliOption* options, int option
         } else {
             fprintf(stderr, "kvxctl: --%s needs a value\n", options[index].name);
             return -1;
+        }
+        if (options[index].repeatable) {
+            if (out->repeated_count == kTargetMax) {
+                fprintf(stderr, "kvxctl: --%s given more than %d times\n", options[index].name,
+                        kTargetMax);
+                return -1;
+            }
+            out->repeated[out->repeated_count++] = out->values[index];
         }
     }
     return 0;
@@ -137,8 +145,12 @@ int pick_entry(const char* text, const char* const* entries, int count) {
 }
 
 int check_targets(const ParsedArgs* args, bool all) {
-    if (all == (args->target_count > 0)) {
-        fprintf(stderr, "kvxctl: give either --all or the addresses of the telephones\n");
+    // The specs of --target, the one repeatable option, add to either.
+    if ((all && args->target_count > 0) ||
+        (!all && args->target_count == 0 && args->repeated_count == 0)) {
+        fprintf(stderr,
+                "kvxctl: give --all or the addresses of the telephones (not both), or "
+                "--target\n");
         return -1;
     }
     for (int i = 0; i < args->target_count; ++i) {

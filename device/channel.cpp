@@ -158,10 +158,14 @@ void channel_end_request() {
 }
 
 int discover_devices(PageWindow page, int list_id) {
+    return discover_devices_with(page, list_id, on_discovery_reply);
+}
+
+int discover_devices_with(PageWindow page, int list_id, ReceiveHandler handler) {
     if (!begin_send()) {
         return -1;
     }
-    set_request(page, list_id, on_discovery_reply);
+    set_request(page, list_id, handler);
     const Socket s = channel_socket;
     Endpoint to;
     sock_make_addr(&to, "255.255.255.255", kDevicePort);
@@ -174,6 +178,18 @@ int discover_devices(PageWindow page, int list_id) {
         to.address = others[i];
         udp_send_to(s, "?", 1, &to);
     }
+    end_send();
+    return 0;
+}
+
+int discover_device_at(PageWindow page, int list_id, const char* address, ReceiveHandler handler) {
+    Endpoint to;
+    if (!address || !ip_text_is_numeric(address) || !begin_send()) {
+        return -1;
+    }
+    set_request(page, list_id, handler);
+    sock_make_addr(&to, address, kDevicePort);
+    udp_send_to(channel_socket, "?", 1, &to);
     end_send();
     return 0;
 }

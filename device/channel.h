@@ -37,6 +37,14 @@ void channel_end_request();
 // list. 0 when sent, -1 when the channel is not open.
 int discover_devices(PageWindow page, int list_id);
 
+// The same with another receive handler: one that passes each datagram on to
+// on_discovery_reply and keeps more of it first.
+int discover_devices_with(PageWindow page, int list_id, ReceiveHandler handler);
+// Sends the discovery request "?" to one address (numeric text) instead of broadcasting it;
+// datagrams then go to handler as above. 0 when sent, -1 when the channel is not open or the
+// address is not numeric.
+int discover_device_at(PageWindow page, int list_id, const char* address, ReceiveHandler handler);
+
 // Sends one command datagram to the telephone at address; its reply goes to on_command_reply
 // with this page and list. Nothing is sent when the channel is not open or the address is not
 // one telephone's address.

@@ -80,6 +80,9 @@ int ip_text_is_numeric(const char* text);
 void ip_text_to_bytes(const char* text, uint8_t* out);
 
 void sock_nonblock(Socket s);
+// Makes each receive on a blocking socket wait at most ms milliseconds for a datagram; one that
+// times out fails as a receive that finds nothing does. 0, or -1.
+int sock_recv_timeout(Socket s, int ms);
 int sock_set_broadcast(Socket s);
 // Asks for a receive buffer of at least bytes. The size that the system then reports (Linux
 // reports twice what it grants, the bookkeeping of each datagram included), or -1.

@@ -104,7 +104,7 @@ std::string discovery_reply(const PhoneSettings& settings, const std::string& ad
     std::string reply = "?\r\n";
     reply += "device " + (faults.model.empty() ? std::string(kModelId) : faults.model) + "\r\n";
     if (!faults.no_version) {
-        reply += "version " + settings.version + "\r\n";
+        reply += "version " + (faults.version.empty() ? settings.version : faults.version) + "\r\n";
     }
     reply += "mac " + std::string(mac) + "\r\n";
     if (!settings.name.empty()) {

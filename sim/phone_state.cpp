@@ -97,6 +97,9 @@ void replace_stations(Phone* p, const std::string& path) {
     if (station_list_read(&list, path.c_str()) != 1) {
         return;
     }
+    for (int i = p->faults.stations_kept; i < kStationCount; ++i) {
+        list.name[i][0] = list.url[i][0] = '\0';
+    }
     p->stations = list;
     const int count = station_list_compact(&list);
     log_event(&p->log, "stations count=%d volume=%d default=%d%s", count, p->stations.volume,

@@ -63,6 +63,11 @@ int sim_parse_options(int argc, const char* const* argv, SimOptions* out, std::s
             *out = options;
             return 0;
         }
+        if (option == "--version") {
+            options.version = true;
+            *out = options;
+            return 0;
+        }
         if (i + 1 >= argc) {
             *error = option.rfind('-', 0) == 0 ? "option " + option + " needs a value"
                                                : "unexpected argument " + option;
@@ -187,6 +192,7 @@ Options:
       --max-file-size N   largest file a write may bring, in bytes (default 16777216)
       --ready-file PATH   written once every phone is listening
   -h, --help              this text
+      --version           print the version
 
 State folder of a phone (DIR/<address>/):
   settings.txt   administrator name and password, ringer type, hold tone, banner, internet

@@ -95,6 +95,14 @@ void sock_nonblock(Socket s) {
     fcntl(static_cast<int>(s), F_SETFL, flags | O_NONBLOCK);
 }
 
+int sock_recv_timeout(Socket s, int ms) {
+    timeval limit = {};
+    limit.tv_sec = ms / 1000;
+    limit.tv_usec = static_cast<suseconds_t>(ms % 1000) * 1000;
+    return setsockopt(static_cast<int>(s), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0 ? 0
+                                                                                               : -1;
+}
+
 int sock_set_broadcast(Socket s) {
     const int on = 1;
     return setsockopt(static_cast<int>(s), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0 ? 0 : -1;

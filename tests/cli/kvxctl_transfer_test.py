@@ -6,10 +6,13 @@ failures, the port of the transfers, and the progress bar. Writes a GoogleTest-s
     kvxctl_transfer_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
 import glob
+import hashlib
+import json
 import os
 import pty
 import random
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -91,7 +94,8 @@ def requests(lan, ip):
 def expect_ok(lan, what, result, devices):
     status, out, err, _ = result
     lan.expect(f"{what}: exit status (stderr {err!r})", status, 0)
-    lan.expect(f"{what}: output", out, [f"{d} --- OK" for d in devices])
+    # Each line comes as its phone finishes.
+    lan.expect(f"{what}: output", sorted(out), sorted(f"{d} --- OK" for d in devices))
 
 
 # ---------------------------------------------------------------- against simulated phones
@@ -123,7 +127,7 @@ def phone_transfers(lan):
         write(work.folder, "empty", b"")
         status, out, err, _ = work.run("put", PHONE, "empty", "hold.mp3")
         lan.expect("exit status", status, 1)
-        lan.expect("output", out, [f"{PHONE} --- FAIL"])
+        lan.expect("output", out, [f"{PHONE} --- FAIL (refused before sending: empty is empty)"])
         lan.expect_in("message", "empty is empty", err)
         lan.expect("requests sent", requests(lan, PHONE), before)
 
@@ -139,7 +143,7 @@ def phone_transfers(lan):
         write(stored, "ring.mp3", data(LIMIT + 1, 8))
         status, out, _, _ = work.run("get", PHONE, "ring.mp3", "too-big")
         lan.expect("exit status", status, 1)
-        lan.expect("output", out, [f"{PHONE} --- FAIL"])
+        lan.expect("output", out, [f"{PHONE} --- FAIL (the file has more than 5000000 bytes)"])
         lan.expect("local file written", os.path.exists(work.path("too-big")), False)
 
         lan.check("FilesThatCannotBeReadOrWrittenAreNamed")
@@ -310,10 +314,11 @@ def tftpd_transfers(lan):
 
         lan.check("GetFromTftpdHpaOfAMissingOrTooLargeFileFailsAndWritesNothing")
         os.chmod(write(served, "over.bin", data(LIMIT + 1, 9)), 0o644)
-        for remote in ("missing.bin", "over.bin"):
+        for remote, reason in (("missing.bin", "ERROR 1: File not found"),
+                               ("over.bin", "the file has more than 5000000 bytes")):
             status, out, _, _ = work.run("get", TFTPD_ADDRESS, remote, "local")
             lan.expect(f"{remote}: exit status", status, 1)
-            lan.expect(f"{remote}: output", out, [f"{TFTPD_ADDRESS} --- FAIL"])
+            lan.expect(f"{remote}: output", out, [f"{TFTPD_ADDRESS} --- FAIL ({reason})"])
             lan.expect(f"{remote}: local file written", os.path.exists(work.path("local")),
                        False)
     finally:
@@ -325,43 +330,101 @@ def tftpd_transfers(lan):
 
 # ---------------------------------------------------------------- failures and the terminal
 
-def failures(lan):
-    quiet, refusing = "192.168.77.11", "192.168.77.12"
-    work = Work(lan)
-    try:
-        write(work.folder, "tone.mp3", data(3000, 5))
-        lan.check("ASilentPhoneFailsAfterThreeSendsAndTheOthersGoOn")
-        status, out, _, seconds = work.run("hold", "tone.mp3", refusing, quiet, PHONE)
-        lan.expect("exit status", status, 1)
-        lan.expect("output", out, [f"{PHONE} --- OK", f"{quiet} --- FAIL",
-                                   f"{refusing} --- FAIL"])
-        lan.expect("write requests that reached the silent phone",
-                   lan.events(quiet).count("reason=silent WRQ"), 3)
-        lan.expect_true(f"the silent phone given up after {seconds:.1f} s, not about 9 s",
-                        seconds > 8.5)
-        lan.expect_in("refusal", "tftp-refused op=write file=hold.mp3", lan.events(refusing))
+# What each phone of the fleet scenario does to an upload, and the result of a first attempt.
+FLEET = {
+    "192.168.77.10": ("", "OK", None),
+    "192.168.77.11": ("silent", "FAIL", "no answer to the request, sent 3 times over 9 s"),
+    "192.168.77.12": ("reject-writes", "FAIL", "ERROR 2: Writes are not allowed"),
+    "192.168.77.13": ("error-block=2", "FAIL", "ERROR 0: Simulated failure"),
+    "192.168.77.14": ("drop-tx=2+3", "OK", None),  # lost ACKs, which the phone sends again
+    "192.168.77.15": ("drop-rx=1-3", "FAIL", "no answer to the request, sent 3 times over 9 s"),
+}
+ONCE = "192.168.77.15"  # its packet counts restart with the faults: only a first attempt fails
 
-        lan.check("UploadToAllGoesToEveryDiscoveredPhone")
-        status, out, _, _ = work.run("ring", "tone.mp3", "--all", "--wait", "1000")
+
+def reset_faults():
+    for pid in os.environ["KVX_LAN_PHONE_PIDS"].split():
+        os.kill(int(pid), signal.SIGHUP)
+    time.sleep(0.3)
+
+
+def fleet(lan):
+    work = Work(lan)
+    phones = list(FLEET)
+    tone = write(work.folder, "tone.mp3", data(30000, 5))
+
+    def held(ip):
+        path = os.path.join(lan.phone_folder(ip), "files", "hold.mp3")
+        return os.path.exists(path) and read(path) == read(tone)
+
+    def sent():
+        return {ip: (requests(lan, ip), lan.events(ip).count("command kind=")) for ip in phones}
+
+    try:
+        lan.check("ParallelResultsEqualSequentialOnesAndEveryOkPhoneHoldsTheFile")
+        for parallel in ("1", "6"):
+            reset_faults()
+            for ip in phones:
+                for stored in glob.glob(os.path.join(lan.phone_folder(ip), "files", "*")):
+                    os.remove(stored)
+            status, out, _, _ = work.run("hold", "tone.mp3", *phones, "--parallel", parallel,
+                                         "--json")
+            lan.expect(f"--parallel {parallel}: exit status", status, 1)
+            results = json.loads("\n".join(out))["results"]
+            lan.expect(f"--parallel {parallel}: results in list order",
+                       [(r["address"], r["result"], r["reason"]) for r in results],
+                       [(ip, result, reason) for ip, (_, result, reason) in FLEET.items()])
+            for ip in phones:
+                lan.expect(f"--parallel {parallel}: {ip} holds the file", held(ip),
+                           FLEET[ip][1] == "OK")
+
+        lan.check("RetriesReachAPhoneThatFailedOnceAndTheLogRecordsEveryAttempt")
+        reset_faults()
+        status, out, _, _ = work.run("hold", "tone.mp3", *phones, "--retry", "1", "--log",
+                                     "run.log")
         lan.expect("exit status", status, 1)
-        lan.expect("output", out, [f"{PHONE} --- OK", f"{refusing} --- FAIL"])
+        wanted = {ip: "OK" if ip == ONCE or result == "OK" else f"FAIL ({reason})"
+                  for ip, (_, result, reason) in FLEET.items()}
+        lan.expect("output", sorted(out), sorted(f"{ip} --- {w}" for ip, w in wanted.items()))
+        lan.expect(f"{ONCE} holds the file", held(ONCE), True)
+        with open(work.path("run.log")) as f:
+            log = [json.loads(line) for line in f]
+        lan.expect("attempts logged", sorted((e["address"], e["attempt"], e["result"]) for e in log),
+                   sorted([(ip, 1, result) for ip, (_, result, _) in FLEET.items()] +
+                          [(ip, 2, wanted[ip][:4]) for ip, (_, r, _) in FLEET.items() if r != "OK"]))
+        digest = hashlib.sha256(read(tone)).hexdigest()
+        lan.expect("file and digest logged", {(e["file"], e["sha256"]) for e in log},
+                   {("tone.mp3", digest)})
+
+        lan.check("OnlyFailedTakesTheLoggedFailuresAndADryRunSendsNothing")
+        before = sent()
+        status, out, _, _ = work.run("hold", "tone.mp3", "--only-failed", "run.log", "--dry-run",
+                                     "--json")
+        lan.expect("hold: exit status", status, 0)
+        lan.expect("hold: targets", [r["address"] for r in json.loads("\n".join(out))["results"]],
+                   [ip for ip in phones if wanted[ip] != "OK"])
+        status, out, _, _ = work.run("misc", "--name", "admin", "--password", "admin", "--all",
+                                     "--wait", "500", "--dry-run")
+        lan.expect("misc: exit status", status, 0)
+        lan.expect("misc: lines", len(out), len(phones) - 1)  # all but the silent one
+        lan.expect("transfers and commands sent", sent(), before)
 
         lan.check("APortSeventyInUseIsReported")
-        before = requests(lan, PHONE)
         holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         holder.bind(("0.0.0.0", 70))
         try:
-            status, out, err, _ = work.run("put", PHONE, "tone.mp3", "hold.mp3")
-            lan.expect("put: exit status", status, 3)
-            lan.expect("put: output", out, [])
-            lan.expect_in("put: message", "UDP port 70, from which files are transferred, is in "
-                          "use", err)
-            status, _, err, _ = work.run("stations", "get", PHONE, "list.cfg")
-            lan.expect("stations get: exit status", status, 3)
-            lan.expect_in("stations get: message", "port 70", err)
+            for args in (("put", PHONE, "tone.mp3", "hold.mp3"), ("stations", "get", PHONE, "x"),
+                         ("hold", "tone.mp3", PHONE, "--parallel", "1")):
+                status, out, err, _ = work.run(*args)
+                lan.expect(f"{args[0]}: exit status", status, 3)
+                lan.expect(f"{args[0]}: output", out, [])
+                lan.expect_in(f"{args[0]}: message", "UDP port 70, from which files are "
+                              "transferred, is in use", err)
+            lan.expect("transfers and commands sent", sent(), before)
+            expect_ok(lan, "hold from ports of the system's choosing",
+                      work.run("hold", "tone.mp3", PHONE, "--parallel", "2"), [PHONE])
         finally:
             holder.close()
-        lan.expect("requests sent", requests(lan, PHONE), before)
 
         if not lan.wine:
             # Wine's prefix belongs to root; the native build stands for both here.
@@ -373,25 +436,16 @@ def failures(lan):
             lan.expect("exit status", status, 3)
             lan.expect_in("message", "not allowed to bind UDP port 70", err)
             lan.expect_in("message", "CAP_NET_BIND_SERVICE", err)
-            lan.expect("requests sent", requests(lan, PHONE), before)
 
-        lan.check("TheProgressBarIsDrawnOnATerminalOnly")
-        write(work.folder, "long.mp3", data(100000, 6))
-        status, out, _, _ = work.run("put", PHONE, "long.mp3", "hold.mp3")
-        lan.expect("piped: exit status", status, 0)
-        lan.expect("piped: output", out, [f"{PHONE} --- OK"])
-        if not lan.wine:
-            screen, status = on_terminal(lan.command + ["put", PHONE, "long.mp3", "hold.mp3"],
+            lan.check("TheProgressLineIsDrawnOnATerminalOnly")
+            screen, status = on_terminal(lan.command + ["put", PHONE, "tone.mp3", "hold.mp3"],
                                          work.folder)
             lan.expect("terminal: exit status", status, 0)
-            lan.expect_in("terminal: bar at 0", f"\r{PHONE} [{'-' * 40}]   0 %", screen)
-            lan.expect_in("terminal: bar at 51", f"\r{PHONE} [{'#' * 20}{'-' * 20}]  51 %",
+            lan.expect_in("terminal: line", "0/1 done, 0 failed, 1 running", screen)
+            lan.expect_in("terminal: result on a line of its own", f"\r{PHONE} --- OK\r\n",
                           screen)
-            full = f"{PHONE} [{'#' * 40}] 100 %"
-            lan.expect_in("terminal: bar at 100", "\r" + full, screen)
-            # The terminal turns each line feed into CR LF.
-            lan.expect_true(f"terminal: the bar wiped before the result line: {screen[-80:]!r}",
-                            screen.endswith(f"\r{' ' * len(full)}\r{PHONE} --- OK\r\n"))
+            lan.expect_true(f"terminal: the line wiped at the end: {screen[-80:]!r}",
+                            screen.endswith(" \r"))
     finally:
         work.close()
 
@@ -419,8 +473,8 @@ SCENARIOS = {
     "phones": (["--phones", "1", "--faults", "serve-stored"], phone_transfers),
     "page_checks": (["--phones", "3"], page_checks),
     "tftpd_hpa": (["--phones", "1"], tftpd_transfers),
-    "failures": (["--phones", "3", "--fault", "192.168.77.11=silent",
-                  "--fault", "192.168.77.12=reject-writes"], failures),
+    "fleet": (["--phones", str(len(FLEET))] +
+              [w for ip, (f, _, _) in FLEET.items() if f for w in ("--fault", f"{ip}={f}")], fleet),
 }
 
 

@@ -36,13 +36,15 @@ TEST(FaultPlan, EmptyTextGivesAWellBehavedPhone) {
 }
 
 TEST(FaultPlan, DeviceChannelSwitches) {
-    const FaultPlan plan =
-        parse_ok("discovery-silent,command-silent,model=KVX-200,no-version,delay=250,dup-reply");
+    const FaultPlan plan = parse_ok(
+        "discovery-silent,command-silent,model=KVX-200,no-version,delay=250,dup-reply,"
+        "version=3.0.1");
     EXPECT_TRUE(plan.discovery_silent);
     EXPECT_TRUE(plan.command_silent);
     EXPECT_FALSE(plan.silent);
     EXPECT_EQ(plan.model, "KVX-200");
     EXPECT_TRUE(plan.no_version);
+    EXPECT_EQ(plan.version, "3.0.1");
     EXPECT_EQ(plan.reply_delay_ms, 250);
     EXPECT_TRUE(plan.duplicate_replies);
     EXPECT_TRUE(parse_ok("silent").silent);
@@ -142,7 +144,7 @@ TEST(FaultPlan, HelpNamesEverySwitch) {
         {"tftp-port69", ""},      {"tftp-from=", "10.0.0.1"}, {"error-block=", "1"},
         {"reject-writes", ""},    {"reject-reads", ""},       {"serve-stored", ""},
         {"tftp-timeout=", "100"}, {"tftp-retries=", "1"},     {"trace", ""},
-        {"seed=", "1"},
+        {"seed=", "1"},           {"version=", "1.0"},        {"stations-keep=", "3"},
     };
     const std::string help = fault_plan_help();
     for (const auto& entry : switches) {

@@ -1,7 +1,7 @@
-// fleet_bench.cpp: kvxctl's discovery and Misc. command to all, timed. Prints, for the phones
+// discovery_bench.cpp: kvxctl's discovery and Misc. command to all, timed. Prints, for the phones
 // present on the test LAN, how many were listed (or answered) and how long after the request
-// the last of them was. A benchmark, not a test: bench/fleet runs it.
-//   fleet_bench PRESENT [QUIET_MS]
+// the last of them was. A benchmark, not a test: bench/discovery runs it.
+//   discovery_bench PRESENT [QUIET_MS]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -78,7 +78,7 @@ void report(const char* what, int done, int of, int present, int last_ms) {
 
 int main(int argc, char** argv) {
     if (!getenv("KVX_LAN_NS") || argc < 2) {
-        fprintf(stderr, "fleet_bench: run it on the test LAN (bench/fleet)\n");
+        fprintf(stderr, "discovery_bench: run it on the test LAN (bench/discovery)\n");
         return 2;
     }
     const int present = atoi(argv[1]);
