@@ -209,11 +209,25 @@ void send_command(PageWindow page, int list_id, const char* address, const uint8
 }
 
 void send_command_to_list(PageWindow page, int list_id, const uint8_t* data, int length) {
+    // The addresses are read before the first send: each reply replaces its entry (delete, then
+    // insert) on the receive thread, and an entry read by index in between would be the next
+    // one, which would get the command twice while this one went without.
     const int count = ui_list_count(page, list_id);
+    if (count <= 0) {
+        return;
+    }
+    auto* addresses = static_cast<char(*)[kEntrySize]>(
+        my_malloc(static_cast<size_t>(count) * sizeof(char[kEntrySize])));
+    if (!addresses) {
+        return;
+    }
     for (int i = 0; i < count; ++i) {
-        char address[kEntrySize];
-        if (entry_address(page, list_id, i, address, sizeof address) > 0) {
-            send_command(page, list_id, address, data, length);
+        entry_address(page, list_id, i, addresses[i], kEntrySize);
+    }
+    for (int i = 0; i < count; ++i) {
+        if (addresses[i][0] != '\0') {
+            send_command(page, list_id, addresses[i], data, length);
         }
     }
+    my_free(addresses);
 }
