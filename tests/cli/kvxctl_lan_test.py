@@ -9,23 +9,11 @@ import socket
 import sys
 
 sys.dont_write_bytecode = True  # nothing of a test run lands in the source tree
-from lan_scenarios import main, wait_for_port  # noqa: E402
+from lan_scenarios import main  # noqa: E402
 
 
 # ---------------------------------------------------------------- scenarios, run inside a LAN
 # Each is (testlan options, checks); the checks' names are the report's test cases.
-
-def discovery_of_our_model_only(lan):
-    lan.check("DiscoveryListsOurModelAndIgnoresOtherModelsAndRepliesWithoutVersion")
-    status, out, _ = lan.run("discover")
-    lan.expect("exit status", status, 0)
-    lan.expect("addresses", out, ["192.168.77.10", "192.168.77.11", "192.168.77.12"])
-    lan.check("DiscoveryPrintsJson")
-    status, out, _ = lan.run("discover", "--json", "--wait", "1000")
-    lan.expect("exit status", status, 0)
-    lan.expect("json", out,
-               ['{"devices": ["192.168.77.10", "192.168.77.11", "192.168.77.12"]}'])
-
 
 def discovery_of_a_hundred(lan):
     lan.check("DiscoveryOfAHundredPhonesListsEachOnceInTextOrder")
@@ -67,9 +55,23 @@ def nobody_answers(lan):
                              "192.168.77.10", "--wait", "500")
     lan.expect("exit status", status, 1)
     lan.expect("output", out, ["192.168.77.10 --- no reply"])
+    lan.check("APortInUseIsReported")
+    holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    holder.bind(("0.0.0.0", 10000))
+    status, out, err = lan.run("discover")
+    holder.close()
+    lan.expect("exit status", status, 3)
+    lan.expect("output", out, [])
+    lan.expect_in("message", "port 10000 is in use", err)
 
 
 def credentials(lan):
+    lan.check("DiscoveryPrintsJson")
+    status, out, _ = lan.run("discover", "--json", "--wait", "1000")
+    lan.expect("exit status", status, 0)
+    lan.expect("json", out,
+               ['{"devices": ["192.168.77.10", "192.168.77.11", "192.168.77.12"]}'])
+
     untouched = lan.settings("192.168.77.12")
     lan.check("AdminWithWrongCredentialsChangesNothing")
     status, out, _ = lan.run("admin", "--name", "admin", "--password", "wrong",
@@ -95,10 +97,6 @@ def credentials(lan):
                              "--new-password", "new1", "--confirm", "New1", "192.168.77.10")
     lan.expect("exit status", status, 2)
     lan.expect_in("message", "Incorrect Administrator Password.", err)
-    status, _, err = lan.run("admin", "--name", "boss", "--password", "secret1",
-                             "--new-password", "new_1", "192.168.77.10")
-    lan.expect("exit status", status, 2)
-    lan.expect_in("message", "Name and Password only accepts A~Z, a~z, 0~9.", err)
     lan.expect("password", lan.settings("192.168.77.10")["admin_password"], "secret1")
 
     lan.check("MiscChangesThePhonesWhoseCredentialsMatch")
@@ -123,51 +121,11 @@ def credentials(lan):
                ["0", "0", "0", "1"])
 
 
-def bad_datagrams(lan):
-    lan.check("DiscoveryGoesOnAfterAnOversizedAndAnEmptyDatagram")
-    running = lan.start("discover", "--wait", "4000")
-    lan.expect("port 10000 held", wait_for_port(10000), True)
-    # The phones answer 1.5 s late: these arrive first.
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.sendto(b"?\r\ndevice KVX-350RT\r\nversion 1\r\n" + b"x" * 3000, ("127.0.0.1", 10000))
-    s.sendto(b"", ("127.0.0.1", 10000))
-    s.close()
-    out, _ = running.communicate(timeout=120)
-    lan.expect("exit status", running.returncode, 0)
-    lan.expect("addresses", out.replace("\r", "").splitlines(),
-               ["192.168.77.10", "192.168.77.11"])
-
-    lan.check("CommandsGoOnAfterOneToAnAddressWhereNothingListens")
-    # 192.168.77.1 is this machine itself, where nothing listens on port 9999: the command is
-    # answered by an ICMP port unreachable, which Windows reports on the channel's socket.
-    status, out, _ = lan.run("admin", "--name", "admin", "--password", "admin",
-                             "--new-password", "b2", "192.168.77.1", "192.168.77.10",
-                             "--wait", "4000")
-    lan.expect("exit status", status, 1)
-    lan.expect("output", out, ["192.168.77.1 --- no reply", "192.168.77.10 --- OK"])
-    lan.expect("password", lan.settings("192.168.77.10")["admin_password"], "b2")
-
-
-def port_taken(lan):
-    lan.check("APortInUseIsReported")
-    holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    holder.bind(("0.0.0.0", 10000))
-    status, out, err = lan.run("discover")
-    holder.close()
-    lan.expect("exit status", status, 3)
-    lan.expect("output", out, [])
-    lan.expect_in("message", "port 10000 is in use", err)
-
-
 SCENARIOS = {
-    "our_model": (["--phones", "5", "--fault", "192.168.77.13=model=KVX-351",
-                   "--fault", "192.168.77.14=no-version"], discovery_of_our_model_only),
     "hundred": (["--phones", "100"], discovery_of_a_hundred),
     "two_segments": (["--phones", "2", "--phones2", "2"], discovery_of_two_segments),
     "silent": (["--phones", "1", "--faults", "silent"], nobody_answers),
     "credentials": (["--phones", "3"], credentials),
-    "bad_datagrams": (["--phones", "2", "--faults", "delay=1500"], bad_datagrams),
-    "port_taken": (["--phones", "1"], port_taken),
 }
 
 
