@@ -101,6 +101,8 @@ int fleet_discover(PageWindow page, int list_id, int wait_ms) {
     ui_list_clear(page, list_id);
     discover_devices(page, list_id);
     wait_for(wait_ms, page, list_id, false);
+    // A reply handled while the targets are read would empty and refill the list under us.
+    channel_end_request();
     return ui_list_count(page, list_id);
 }
 
@@ -113,6 +115,8 @@ int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int w
         }
     }
     wait_for(wait_ms, page, list_id, true);
+    // A reply in hand replaces its entry (delete, then insert): let it finish first.
+    channel_end_request();
 
     int status = kExitOk;
     for (int i = 0; i < ui_list_count(page, list_id); ++i) {

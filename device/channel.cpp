@@ -16,6 +16,8 @@ std::atomic<Socket> channel_socket{-1};
 std::atomic<PageWindow> request_page{nullptr};
 std::atomic<int32_t> request_list{0};
 std::atomic<ReceiveHandler> request_handler{nullptr};
+// 1 while the receive thread reads the handler and runs it (see channel_end_request).
+std::atomic<int32_t> dispatching{0};
 
 // One spare byte, so a terminator always fits behind the datagram.
 char receive_buffer[kDatagramMax + 1];
@@ -37,8 +39,10 @@ void receive_loop() {
             continue;
         }
         receive_buffer[n] = '\0';
+        dispatching = 1;
         const ReceiveHandler handler = request_handler;
         if (!handler) {
+            dispatching = 0;
             continue;
         }
         char address[16];
@@ -46,6 +50,7 @@ void receive_loop() {
         strncpy(address, text ? text : "", sizeof address - 1);
         address[sizeof address - 1] = '\0';
         handler(request_page, request_list, address, receive_buffer, n);
+        dispatching = 0;
     }
     state = -1;
 }
@@ -128,6 +133,15 @@ void channel_close() {
         while (state == 0) {
             sleep_tick();
         }
+    }
+}
+
+void channel_end_request() {
+    request_handler = nullptr;
+    // The flag goes up before the handler is read: once it is down, a handler read before the
+    // line above has returned.
+    while (dispatching != 0) {
+        sleep_tick();
     }
 }
 

@@ -22,6 +22,11 @@ int channel_open();
 // Closes the socket and waits until the receive thread has ended.
 void channel_close();
 
+// Ends the current request: datagrams from now on go to no handler until the next request.
+// Returns once a handler that was already running has returned, so the lists it changes hold
+// still. Not for the thread a handler's list changes wait for (a Win32 page's own thread).
+void channel_end_request();
+
 // Broadcasts the discovery request "?"; replies go to on_discovery_reply with this page and
 // list. 0 when sent, -1 when the channel is not open.
 int discover_devices(PageWindow page, int list_id);

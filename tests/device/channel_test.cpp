@@ -190,6 +190,35 @@ TEST_F(Channel, LateRepliesGoToTheLatestRequest) {
     EXPECT_EQ(entries(admin, kAdminList), Entries{"10.77.78.2 --- FAIL"});
 }
 
+TEST_F(Channel, AnEndedRequestLeavesItsListWholeAndTakesNoMoreReplies) {
+    ASSERT_EQ(discover_devices(admin, kAdminList), 0);
+    const int before = probe_receive_calls();
+    // Each reply empties the page's list and fills it again: ending the request amid a burst
+    // of them must wait for the one in hand, or the list is read half filled.
+    const char* const phones[] = {"10.77.78.2", "10.77.78.3", "10.77.78.4", "10.77.78.5",
+                                  "10.77.78.6", "10.77.78.7", "10.77.78.8", "10.77.78.9"};
+    int sent = 0;
+    for (int round = 0; round < 16; ++round) {
+        for (const char* address : phones) {
+            reply_from(address, kGoodReply);
+            ++sent;
+        }
+    }
+    channel_end_request();
+    const Entries ended = entries(admin, kAdminList);
+    EXPECT_EQ(ended, entries(master, kMasterListId));
+
+    // Once the second is being received, the first has been dealt with.
+    reply_from("10.77.78.12", kGoodReply);
+    reply_from("10.77.78.12", kGoodReply);
+    for (int i = 0; i < 500 && probe_receive_calls() < before + sent + 2; ++i) {
+        sleep_tick();
+    }
+    ASSERT_GE(probe_receive_calls(), before + sent + 2);
+    EXPECT_EQ(entries(admin, kAdminList), ended);
+    EXPECT_EQ(find_device_entry(master, kMasterListId, "10.77.78.12"), -1);
+}
+
 TEST_F(Channel, CommandsGoOutAsOneDatagramOfExactlyTheFrame) {
     // An admin payload whose scrambled form holds a 0 byte still goes whole.
     CommandFrame frame;
