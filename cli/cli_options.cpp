@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ascii_text.h"
+
 namespace {
 
 int find_option(const char* name, size_t length, const CliOption* options, int option_count) {
@@ -14,10 +16,6 @@ int find_option(const char* name, size_t length, const CliOption* options, int o
         }
     }
     return -1;
-}
-
-int lower(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
 
 }  // namespace
@@ -55,7 +53,7 @@ int parse_args(int argc, char* const* argv, const CliOption* options, int option
             fprintf(stderr, "kvxctl: unknown option --%.*s\n", static_cast<int>(length), name);
             return -1;
         }
-        if (out->values[index]) {
+        if (out->values[index] && !options[index].repeatable) {
             fprintf(stderr, "kvxctl: --%s given twice\n", options[index].name);
             return -1;
         }
@@ -72,6 +70,14 @@ int parse_args(int argc, char* const* argv, const CliOption* options, int option
         } else {
             fprintf(stderr, "kvxctl: --%s needs a value\n", options[index].name);
             return -1;
+        }
+        if (options[index].repeatable) {
+            if (out->repeated_count == kTargetMax) {
+                fprintf(stderr, "kvxctl: --%s given more than %d times\n", options[index].name,
+                        kTargetMax);
+                return -1;
+            }
+            out->repeated[out->repeated_count++] = out->values[index];
         }
     }
     return 0;
@@ -130,14 +136,8 @@ int is_device_address(const char* text) {
 
 int pick_entry(const char* text, const char* const* entries, int count) {
     for (int i = 0; i < count; ++i) {
-        const char* a = text;
-        const char* b = entries[i];
-        while (*a && *b &&
-               lower(static_cast<unsigned char>(*a)) == lower(static_cast<unsigned char>(*b))) {
-            ++a;
-            ++b;
-        }
-        if (!*a && !*b) {
+        const size_t length = strlen(text);
+        if (strlen(entries[i]) == length && compare_ignoring_case(text, entries[i], length) == 0) {
             return i;
         }
     }
@@ -145,8 +145,12 @@ int pick_entry(const char* text, const char* const* entries, int count) {
 }
 
 int check_targets(const ParsedArgs* args, bool all) {
-    if (all == (args->target_count > 0)) {
-        fprintf(stderr, "kvxctl: give either --all or the addresses of the telephones\n");
+    // The specs of --target, the one repeatable option, add to either.
+    if ((all && args->target_count > 0) ||
+        (!all && args->target_count == 0 && args->repeated_count == 0)) {
+        fprintf(stderr,
+                "kvxctl: give --all or the addresses of the telephones (not both), or "
+                "--target\n");
         return -1;
     }
     for (int i = 0; i < args->target_count; ++i) {

@@ -5,6 +5,7 @@
 struct CliOption {
     const char* name;  // without the leading "--"
     bool takes_value;
+    bool repeatable = false;  // every value is kept in ParsedArgs::repeated, in order
 };
 
 constexpr int kOptionMax = 16;
@@ -15,6 +16,8 @@ struct ParsedArgs {
     const char* values[kOptionMax];
     const char* targets[kTargetMax];  // the arguments that are not options, in order
     int target_count;
+    const char* repeated[kTargetMax];  // the values of the command's repeatable option
+    int repeated_count;
     bool help;  // -h or --help anywhere
 };
 
@@ -37,6 +40,7 @@ int is_device_address(const char* text);
 // The index of the entry that equals text, letters compared without regard to case; -1.
 int pick_entry(const char* text, const char* const* entries, int count);
 
-// The targets of a command: --all or at least one address, not both; every address one that a
-// telephone can have. 0, or -1 after printing why.
+// The targets of a command: --all or at least one address, not both, either of them or
+// neither with --target; every address one that a telephone can have. 0, or -1 after printing
+// why.
 int check_targets(const ParsedArgs* args, bool all);

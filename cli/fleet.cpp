@@ -7,23 +7,15 @@
 #include "channel.h"
 #include "device_list.h"
 #include "headless.h"
+#include "inventory.h"
 #include "platform.h"
-#include "reply_parse.h"
 #include "ui.h"
 
 namespace {
 
 PageWindow master = nullptr;
-
-// The address of entry index, or 0 when the entry is empty (a device list holds no such entry,
-// but the command loop of the pages skips them and so does this one).
-int entry_address(PageWindow page, int list_id, int index, char* address, int size) {
-    char entry[kEntrySize];
-    if (ui_list_get(page, list_id, index, entry, sizeof entry) <= 0) {
-        return 0;
-    }
-    return first_token(entry, address, size);
-}
+// What one small reply may cost in the receive buffer, as the system counts it.
+constexpr int kReplyCost = 2048;
 
 bool all_answered(PageWindow page, int list_id) {
     const int count = ui_list_count(page, list_id);
@@ -103,52 +95,39 @@ int fleet_discover(PageWindow page, int list_id, int wait_ms) {
     wait_for(wait_ms, page, list_id, false);
     // A reply handled while the targets are read would empty and refill the list under us.
     channel_end_request();
-    return ui_list_count(page, list_id);
+    const int count = ui_list_count(page, list_id);
+    // Replies that found the receive buffer full are lost without a trace: say when that may
+    // have happened, that is when the system capped the buffer and the fleet could fill it.
+    const int buffer = channel_receive_buffer();
+    if (buffer >= 0 && buffer < kReceiveBufferWanted && count >= buffer / kReplyCost) {
+        fprintf(stderr,
+                "kvxctl: warning: %d phones answered, and the receive buffer of UDP port %d holds "
+                "about %d answers at once (%d KB, capped by the system; on Linux raise "
+                "net.core.rmem_max to %d or more, see the README): some may have been lost\n",
+                count, kChannelPort, buffer / kReplyCost, buffer / 1024, kReceiveBufferWanted);
+    }
+    return count;
 }
 
-int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms) {
-    const int count = ui_list_count(page, list_id);
-    for (int i = 0; i < count; ++i) {
-        char address[kEntrySize];
-        if (entry_address(page, list_id, i, address, sizeof address) > 0) {
-            send_command(page, list_id, address, frame->bytes, frame->length);
-        }
-    }
+void fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms) {
+    send_command_to_list(page, list_id, frame->bytes, frame->length);
     wait_for(wait_ms, page, list_id, true);
     // A reply in hand replaces its entry (delete, then insert): let it finish first.
     channel_end_request();
-
-    int status = kExitOk;
-    for (int i = 0; i < ui_list_count(page, list_id); ++i) {
-        char entry[kEntrySize];
-        if (ui_list_get(page, list_id, i, entry, sizeof entry) <= 0) {
-            continue;
-        }
-        const char* result = strstr(entry, " --- ");
-        if (!result) {
-            printf("%s --- no reply\n", entry);
-            status = kExitDevice;
-            continue;
-        }
-        printf("%s\n", entry);
-        if (strcmp(result + 5, "OK") != 0) {
-            status = kExitDevice;
-        }
-    }
-    fflush(stdout);
-    return status;
 }
 
 int fleet_targets(PageWindow page, int list_id, bool all, const char* const* targets,
-                  int target_count, int wait_ms) {
-    if (all) {
+                  int target_count, const Reach* reach, int wait_ms) {
+    if (reach && !reach->targets.empty()) {
+        discover_inventory(page, list_id, *reach, all, wait_ms, nullptr);
+    } else if (all) {
         fleet_discover(page, list_id, wait_ms);
     } else {
         ui_list_clear(page, list_id);
-        for (int i = 0; i < target_count; ++i) {
-            if (find_device_entry(page, list_id, targets[i]) < 0) {
-                ui_list_add(page, list_id, targets[i]);
-            }
+    }
+    for (int i = 0; i < target_count; ++i) {
+        if (find_device_entry(page, list_id, targets[i]) < 0) {
+            ui_list_add(page, list_id, targets[i]);
         }
     }
     const int count = ui_list_count(page, list_id);
@@ -156,19 +135,6 @@ int fleet_targets(PageWindow page, int list_id, bool all, const char* const* tar
         fprintf(stderr, "kvxctl: no phone found\n");
     }
     return count;
-}
-
-int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all,
-               const char* const* targets, int target_count, int wait_ms) {
-    if (const int status = fleet_start(true); status != kExitOk) {
-        return status;
-    }
-    int status = kExitDevice;
-    if (fleet_targets(page, list_id, all, targets, target_count, wait_ms) > 0) {
-        status = fleet_command(page, list_id, frame, wait_ms);
-    }
-    fleet_stop();
-    return status;
 }
 
 void fleet_print_message() {

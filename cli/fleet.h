@@ -6,6 +6,8 @@
 #include "command_cipher.h"
 #include "page_window.h"
 
+struct Reach;
+
 constexpr int kDefaultWaitMs = 2000;
 
 // Exit statuses of kvxctl.
@@ -31,19 +33,15 @@ PageWindow fleet_master_page();
 // receiver and collects answers for wait_ms. The number of devices in the page's list.
 int fleet_discover(PageWindow page, int list_id, int wait_ms);
 
-// Sends the frame to every device of the page's list, in list order, waits until each has
-// answered or wait_ms has passed, and prints "address --- result" (or "--- no reply") per
-// device. kExitOk when every device answered OK, kExitDevice otherwise.
-int fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms);
+// Sends the frame to every device of the page's list, in list order, and waits until each has
+// answered or wait_ms has passed. An entry that was answered then reads "ADDRESS --- WORD".
+void fleet_command(PageWindow page, int list_id, const CommandFrame* frame, int wait_ms);
 
-// Fills the page's list with every discovered device (all; needs the channel) or with the
-// given addresses, each once. The number of entries; 0 after saying that no phone was found.
+// Fills the page's list with every discovered device (all; needs the channel), the devices
+// among reach's targets that answer a discovery (needs the channel), and the given addresses,
+// each once. The number of entries; 0 after saying that no phone was found.
 int fleet_targets(PageWindow page, int list_id, bool all, const char* const* targets,
-                  int target_count, int wait_ms);
-
-// The whole run of a command: starts, fleet_targets, fleet_command and stops. An exit status.
-int fleet_send(PageWindow page, int list_id, const CommandFrame* frame, bool all,
-               const char* const* targets, int target_count, int wait_ms);
+                  int target_count, const Reach* reach, int wait_ms);
 
 // The text of the last message box shown, after "kvxctl: ", on standard error.
 void fleet_print_message();

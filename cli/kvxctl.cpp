@@ -12,6 +12,7 @@
 
 #include "commands.h"
 #include "fleet.h"
+#include "kvx_version.h"
 #include "progress_bar.h"
 
 namespace {
@@ -42,9 +43,14 @@ void print_usage(FILE* to) {
     fputs(
         "  help       show the options of a command (or run COMMAND --help)\n"
         "\n"
+        "kvxctl --version prints the version.\n"
+        "\n"
         "Exit status: 0 success, 1 a telephone failed or did not answer, or none was found,\n"
         "2 bad arguments, field values or files, 3 UDP port 10000 (the device channel) or 70\n"
-        "(file transfers) in use or not allowed.\n",
+        "(file transfers one at a time, --parallel 1) in use or not allowed.\n"
+        "\n"
+        "Transfers to several telephones run up to --parallel N at once (default 8), each from\n"
+        "a UDP port the system chooses, so they need no privileged port.\n",
         to);
 }
 
@@ -69,6 +75,10 @@ int main(int argc, char** argv) {
     if (strcmp(name, "-h") == 0 || strcmp(name, "--help") == 0 ||
         (strcmp(name, "help") == 0 && argc == 2)) {
         print_usage(stdout);
+        return kExitOk;
+    }
+    if (strcmp(name, "--version") == 0) {
+        printf("kvxctl %s\n", KVX_VERSION);
         return kExitOk;
     }
     if (strcmp(name, "help") == 0) {

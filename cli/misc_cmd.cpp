@@ -1,8 +1,10 @@
 // misc_cmd.cpp: "kvxctl misc": the Misc. page's command for one, several or all telephones.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cli_options.h"
+#include "command_run.h"
 #include "commands.h"
 #include "fleet.h"
 #include "headless.h"
@@ -13,7 +15,8 @@ namespace {
 
 const char kUsage[] =
     "usage: kvxctl misc --name NAME --password PASSWORD [--ringer TYPE] [--hold TONE]\n"
-    "                   [--banner STATE] [--radio STATE] [--wait MS] (--all | ADDRESS...)\n"
+    "                   [--banner STATE] [--radio STATE] [--wait MS] [OPTIONS]\n"
+    "                   (--all | ADDRESS... | --only-failed LOG)\n"
     "\n"
     "Sets the ringer type, hold tone, banner and internet radio of telephones, as the\n"
     "utility's Misc. page does. Each setting not given takes the page's initial choice.\n"
@@ -26,41 +29,36 @@ const char kUsage[] =
     "  --hold TONE          Melody, Tone or \"MP3 Hold\" (default Melody)\n"
     "  --banner STATE       Enable or Disable (default Disable)\n"
     "  --radio STATE        internet radio: Enable or Disable (default Enable)\n"
-    "  --all                discover the telephones and send to every one of them\n"
-    "  --wait MS            how long to wait for discovery answers and for replies,\n"
-    "                       in milliseconds (default 2000)\n"
     "Choices are matched without regard to case.\n"
-    "\n"
-    "Prints one line per telephone: \"ADDRESS --- RESULT\" with the word the telephone\n"
-    "answered (OK when it took the settings), or \"ADDRESS --- no reply\".\n"
-    "Exit status: 0 when every telephone answered OK, 1 when one did not or none was found,\n"
-    "2 for bad arguments or field values, 3 when UDP port 10000 is in use.\n";
+    "\n";
 
-enum { kName, kPassword, kRinger, kHold, kBanner, kRadio, kAll, kWait, kOptionCount };
-const CliOption kOptions[kOptionCount] = {{"name", true}, {"password", true}, {"ringer", true},
-                                          {"hold", true}, {"banner", true},   {"radio", true},
-                                          {"all", false}, {"wait", true}};
+enum { kName, kPassword, kRinger, kHold, kBanner, kRadio, kOwnCount };
+const CliOption kOwnOptions[kOwnCount] = {{"name", true}, {"password", true}, {"ringer", true},
+                                          {"hold", true}, {"banner", true},   {"radio", true}};
+constexpr int kOptionCount = kOwnCount + kFleetOptionCount;
 // The options that choose an entry of each selection box, in the boxes' order.
 const int kBoxOptions[kMiscBoxCount] = {kRinger, kHold, kBanner, kRadio};
 
 }  // namespace
 
 int run_misc(int argc, char* const* argv) {
+    CliOption options[kOptionCount];
+    join_options(kOwnOptions, kOwnCount, options);
     ParsedArgs args;
-    if (const int parsed = parse_command(argc, argv, kOptions, kOptionCount, kUsage, "", &args);
+    if (const int parsed =
+            parse_command(argc, argv, options, kOptionCount, kUsage, command_usage_tail(), &args);
         parsed != kArgsOk) {
         return parsed;
     }
     const char* const* v = args.values;
-    int wait_ms = kDefaultWaitMs;
-    if (check_targets(&args, v[kAll] != nullptr) != 0 ||
-        (v[kWait] && parse_wait(v[kWait], &wait_ms) != 0)) {
+    FleetArgs fleet;
+    if (read_command_args(&args, kOwnCount, "misc", &fleet) != 0) {
         return kExitUsage;
     }
-    if ((v[kName] && strlen(v[kName]) > kMiscNameMax) ||
-        (v[kPassword] && strlen(v[kPassword]) > kMiscPasswordMax)) {
+    if ((v[kName] && strlen(v[kName]) > kAdminNameMax) ||
+        (v[kPassword] && strlen(v[kPassword]) > kAdminPasswordMax)) {
         fprintf(stderr, "kvxctl: the name has at most %d characters, the password at most %d\n",
-                kMiscNameMax, kMiscPasswordMax);
+                kAdminNameMax, kAdminPasswordMax);
         return kExitUsage;
     }
     int choice[kMiscBoxCount];
@@ -69,7 +67,7 @@ int run_misc(int argc, char* const* argv) {
         const char* wanted = v[kBoxOptions[b]];
         choice[b] = wanted ? pick_entry(wanted, box.entries, box.count) : box.initial;
         if (choice[b] < 0) {
-            fprintf(stderr, "kvxctl: --%s %s: choose one of", kOptions[kBoxOptions[b]].name,
+            fprintf(stderr, "kvxctl: --%s %s: choose one of", kOwnOptions[kBoxOptions[b]].name,
                     wanted);
             for (int i = 0; i < box.count; ++i) {
                 fprintf(stderr, "%s \"%s\"", i > 0 ? "," : "", box.entries[i]);
@@ -77,6 +75,12 @@ int run_misc(int argc, char* const* argv) {
             fprintf(stderr, "\n");
             return kExitUsage;
         }
+    }
+
+    fleet.run.what = "the misc command:";
+    for (int b = 0; b < kMiscBoxCount; ++b) {
+        fleet.run.what += std::string(b > 0 ? ", " : " ") + kOwnOptions[kBoxOptions[b]].name + " " +
+                          kMiscBoxes[b].entries[choice[b]];
     }
 
     const PageWindow page = headless_page_create();
@@ -90,8 +94,7 @@ int run_misc(int argc, char* const* argv) {
     CommandFrame frame;
     int status = kExitUsage;
     if (build_misc_frame(page, &frame, remembered) == 0) {
-        status = fleet_send(page, IDC_MISC_LIST, &frame, v[kAll] != nullptr, args.targets,
-                            args.target_count, wait_ms);
+        status = command_run(page, IDC_MISC_LIST, &frame, &fleet);
     } else {
         fleet_print_message();
     }

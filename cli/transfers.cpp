@@ -1,98 +1,23 @@
-// transfers.cpp: uploads and downloads of kvxctl, one at a time through the transfer worker.
+// transfers.cpp: kvxctl's uploads and downloads: one TFTP transfer per telephone, run through
+// the fleet engine, with the reason of every failure.
 #include "transfers.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
-#include "device_list.h"
 #include "fleet.h"
 #include "headless.h"
 #include "platform.h"
-#include "progress_bar.h"
-#include "reply_parse.h"
+#include "sha256.h"
 #include "tftp_client.h"
-#include "transfer_worker.h"
-#include "ui.h"
 
 namespace {
 
 constexpr int kTargetListId = 1;
-
-enum { kAll, kWait, kUploadOptionCount };
-const CliOption kUploadOptions[kUploadOptionCount] = {{"all", false}, {"wait", true}};
-
-Semaphore* finished = nullptr;
-std::atomic<int> outcome{0};
-
-void on_done(PageWindow, int result) {
-    outcome = result;
-    sema_release(finished);
-}
-
-void worker_begin() {
-    finished = sema_create();
-    transfer_start();
-}
-
-void worker_end() {
-    transfer_stop();
-    sema_close(finished);
-    finished = nullptr;
-}
-
-// Runs one job on the worker and waits for its completion. 1 success, -1 failure.
-int run_job(bool upload, PageWindow page, const char* device, const char* first,
-            const char* second) {
-    const int submitted = upload ? submit_upload(page, on_done, device, first, second)
-                                 : submit_download(page, on_done, device, first, second);
-    if (submitted != 0) {
-        return -1;
-    }
-    sema_wait(finished, 0);
-    return outcome.load();
-}
-
-void print_result(const char* device, int result) {
-    printf("%s --- %s\n", device, result == 1 ? "OK" : "FAIL");
-    fflush(stdout);
-}
-
-// The worker's fields hold 255 characters. 0, or -1 after saying which text is too long.
-int check_lengths(const char* local, const char* remote) {
-    const char* long_one = strlen(local) >= kNameTextSize    ? local
-                           : strlen(remote) >= kNameTextSize ? remote
-                                                             : nullptr;
-    if (long_one) {
-        fprintf(stderr, "kvxctl: %.40s...: names and paths have at most %d characters\n", long_one,
-                kNameTextSize - 1);
-        return -1;
-    }
-    return 0;
-}
-
-// kExitOk when the file can be sent whole, kExitUsage after saying why not.
-int check_upload_size(const char* local) {
-    std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(local, error);
-    if (error) {
-        fprintf(stderr, "kvxctl: cannot read %s: %s\n", local, error.message().c_str());
-        return kExitUsage;
-    }
-    if (size > static_cast<uintmax_t>(kTftpFileLimit)) {
-        // The client would send the first 5,000,000 bytes and call that success.
-        fprintf(stderr, "kvxctl: %s has %ju bytes; at most %d can be sent\n", local, size,
-                static_cast<int>(kTftpFileLimit));
-        return kExitUsage;
-    }
-    if (size == 0) {
-        fprintf(stderr, "kvxctl: %s is empty: nothing is sent, so each upload fails\n", local);
-    }
-    return kExitOk;
-}
 
 // kExitOk when UDP port 70 can be bound now, kExitPort after saying why not.
 int transfer_port_check() {
@@ -120,68 +45,100 @@ int transfer_port_check() {
     return kExitPort;
 }
 
-// Each device of the page's list in turn. kExitOk when every upload succeeded.
-int upload_to_list(PageWindow page, int list_id, const char* local, const char* remote) {
-    worker_begin();
-    int status = kExitOk;
-    const int count = ui_list_count(page, list_id);
-    for (int i = 0; i < count; ++i) {
-        char entry[kEntrySize];
-        char device[kEntrySize];
-        if (ui_list_get(page, list_id, i, entry, sizeof entry) <= 0 ||
-            first_token(entry, device, sizeof device) <= 0) {
-            continue;
-        }
-        progress_bar_label(device);
-        const int result = run_job(true, page, device, local, remote);
-        print_result(device, result);
-        if (result != 1) {
-            status = kExitDevice;
-        }
+std::string tftp_reason(const TftpTransfer* t) {
+    char text[kTftpMessageSize + 64];
+    switch (t->end) {
+        case kTftpNoAnswer:
+            return "no answer to the request, sent 3 times over 9 s";
+        case kTftpStoppedAnswering:
+            snprintf(text, sizeof text, "no answer after block %d", static_cast<int>(t->blocks));
+            return text;
+        case kTftpPeerError:
+            snprintf(text, sizeof text, "ERROR %d: %s", t->peer_code, t->peer_message);
+            return text;
+        case kTftpUnexpected:
+            snprintf(text, sizeof text, "unexpected TFTP packet, opcode %d", t->peer_code);
+            return text;
+        case kTftpTooLarge:
+            snprintf(text, sizeof text, "the file has more than %d bytes",
+                     static_cast<int>(kTftpFileLimit));
+            return text;
+        case kTftpNoSocket:
+            if (t->local_port == 0) {
+                return "no local UDP port could be bound";
+            }
+            snprintf(text, sizeof text, "UDP port %d could not be bound", t->local_port);
+            return text;
+        case kTftpUnwritable:
+            return std::string("cannot write ") + t->local;
+        default:
+            return "the request cannot be made of this name and address";
     }
-    worker_end();
-    return status;
+}
+
+void count_block(const TftpTransfer* t) {
+    meter_add(static_cast<ByteMeter*>(t->context), t->last_block_length);
 }
 
 }  // namespace
 
-const char kUploadUsageTail[] =
-    "  --all       discover the telephones and upload to every one of them\n"
-    "  --wait MS   how long to collect discovery answers, in milliseconds (default 2000)\n"
-    "\n"
-    "On a terminal a progress bar shows each upload. Prints one line per telephone:\n"
-    "\"ADDRESS --- OK\" or \"ADDRESS --- FAIL\". Files go from UDP port 70 over TFTP.\n"
-    "Exit status: 0 when every upload succeeded, 1 when one failed or no telephone was\n"
-    "found, 2 for bad arguments or a file that is refused, 3 when UDP port 70 (or, with\n"
-    "--all, 10000) cannot be bound.\n";
+const char* upload_usage_tail() {
+    static const std::string text =
+        fleet_options_usage(true) +
+        "\n"
+        "Prints one line per telephone as it finishes: \"ADDRESS --- OK\" or\n"
+        "\"ADDRESS --- FAIL (reason)\"; on a terminal a progress line shows the run; a summary\n"
+        "goes to standard error. Files go over TFTP.\n"
+        "Exit status: 0 when every upload succeeded, 1 when one failed or no telephone was\n"
+        "found, 2 for bad arguments or a file that is refused, 3 when UDP port 70 (with\n"
+        "--parallel 1) or, with --all, 10000 cannot be bound.\n";
+    return text.c_str();
+}
+
+const char* device_usage_tail() {
+    static const std::string text = std::string("\n") + run_options_usage(false) +
+                                    "\n"
+                                    "Prints \"ADDRESS --- OK\" or \"ADDRESS --- FAIL (reason)\".\n";
+    return text.c_str();
+}
 
 int parse_upload_args(int argc, char* const* argv, const char* usage, int word_count,
-                      const char* what, UploadArgs* out) {
+                      const char* what, const char* command, UploadArgs* out, const CliOption* own,
+                      int own_count) {
     ParsedArgs* args = &out->parsed;
-    if (const int parsed = parse_command(argc, argv, kUploadOptions, kUploadOptionCount, usage,
-                                         kUploadUsageTail, args);
+    std::vector<CliOption> options(static_cast<size_t>(own_count + kFleetOptionCount));
+    join_options(own, own_count, options.data());
+    if (const int parsed =
+            parse_command(argc, argv, options.data(), static_cast<int>(options.size()), usage,
+                          upload_usage_tail(), args);
         parsed != kArgsOk) {
         return parsed;
     }
-    out->all = args->values[kAll] != nullptr;
-    out->wait_ms = kDefaultWaitMs;
-    if (take_words(args, word_count, out->words, what) != 0 || check_targets(args, out->all) != 0 ||
-        (args->values[kWait] && parse_wait(args->values[kWait], &out->wait_ms) != 0)) {
+    if (take_words(args, word_count, out->words, what) != 0 ||
+        read_fleet_args(args, own_count, command, &out->fleet) != 0) {
         return kExitUsage;
     }
     return kArgsOk;
 }
 
 int parse_device_args(int argc, char* const* argv, const char* usage, const char* usage_tail,
-                      int word_count, const char** words, const char* what) {
+                      int word_count, const char** words, const char* what, RunSettings* run) {
     ParsedArgs args;
-    if (const int parsed = parse_command(argc, argv, nullptr, 0, usage, usage_tail, &args);
+    if (const int parsed =
+            parse_command(argc, argv, kRunOptions, kRunOptionCount, usage, usage_tail, &args);
         parsed != kArgsOk) {
         return parsed;
     }
-    if (take_words(&args, word_count, words, what) != 0) {
+    if (take_words(&args, word_count, words, what) != 0 || read_run_options(&args, 0, run) != 0) {
         return kExitUsage;
     }
+    if (args.values[kOptParallel] || args.values[kOptOnlyFailed]) {
+        fprintf(stderr,
+                "kvxctl: a transfer with one telephone takes neither --parallel nor "
+                "--only-failed\n");
+        return kExitUsage;
+    }
+    run->parallel = 1;
     if (args.target_count > 0) {
         fprintf(stderr, "kvxctl: too many arguments from %s on\n", args.targets[0]);
         return kExitUsage;
@@ -193,41 +150,143 @@ int parse_device_args(int argc, char* const* argv, const char* usage, const char
     return kArgsOk;
 }
 
-int fleet_upload(const char* local, const char* remote, bool all, const char* const* targets,
-                 int target_count, int wait_ms) {
-    if (check_lengths(local, remote) != 0 || check_upload_size(local) != kExitOk) {
+std::string load_upload(const char* path, UploadFile* out) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    char text[512];
+    if (error) {
+        snprintf(text, sizeof text, "cannot read %s: %s", path, error.message().c_str());
+        return text;
+    }
+    if (size > static_cast<uintmax_t>(kTftpFileLimit)) {
+        // The client would send the first 5,000,000 bytes and call that success.
+        snprintf(text, sizeof text, "%s has %ju bytes; at most %d can be sent", path, size,
+                 static_cast<int>(kTftpFileLimit));
+        return text;
+    }
+    out->path = path;
+    out->size = static_cast<size_t>(size);
+    // Left uninitialised and read in one go: clearing 5 MB first and reading it in small
+    // pieces cost a large upload more than a tenth of a second.
+    out->bytes.reset(new uint8_t[out->size + 1]);
+    FILE* file = fopen(path, "rb");
+    const bool whole =
+        file && fread(out->bytes.get(), 1, out->size + 1, file) == out->size && !ferror(file);
+    const int read_error = errno;
+    if (file) {
+        fclose(file);
+    }
+    if (!whole) {
+        snprintf(text, sizeof text, "cannot read %s: %s", path,
+                 file ? "it changed while it was read" : strerror(read_error));
+        return text;
+    }
+    return "";
+}
+
+int load_for_run(const char* path, const char* remote, RunSettings* run, UploadFile* out) {
+    const std::string refused = load_upload(path, out);
+    if (!refused.empty()) {
+        fprintf(stderr, "kvxctl: %s\n", refused.c_str());
         return kExitUsage;
     }
-    if (const int status = fleet_start(all); status != kExitOk) {
+    if (out->size == 0) {
+        fprintf(stderr, "kvxctl: %s is empty: nothing is sent, so each upload fails\n", path);
+    }
+    run->file = path;
+    // Only the log needs the digest, and 5 MB take a tenth of a second.
+    if (!run->log.empty()) {
+        run->sha256 = sha256_hex(out->bytes.get(), out->size);
+    }
+    run->what = std::string(remote) + " (" + std::to_string(out->size) + " bytes of " + path + ")";
+    return kExitOk;
+}
+
+int transfer_port(const RunSettings* run) {
+    return run->parallel == 1 ? kTftpLocalPort : 0;
+}
+
+PhoneOutcome upload_to_phone(const UploadFile* file, const char* remote, const std::string& address,
+                             int local_port, ByteMeter* meter) {
+    PhoneOutcome outcome;
+    outcome.result = "FAIL";
+    if (file->size == 0) {
+        outcome.reason = "refused before sending: " + file->path + " is empty";
+        return outcome;
+    }
+    TftpTransfer t = {};
+    t.device = address.c_str();
+    t.direction = kTftpUpload;
+    t.remote = remote;
+    t.mode = "octet";
+    t.local_port = local_port;
+    // The client only reads an upload's bytes, so every transfer of the run shares them.
+    t.file = file->bytes.get();
+    t.size = static_cast<int32_t>(file->size);
+    t.on_sent = count_block;
+    t.context = meter;
+    const int result = tftp_run(&t);
+    outcome.bytes = t.sent;
+    if (result == 1) {
+        outcome.result = "OK";
+    } else {
+        outcome.reason = tftp_reason(&t);
+    }
+    return outcome;
+}
+
+PhoneOutcome download_from_phone(const std::string& address, const char* remote, const char* local,
+                                 int local_port, bool digest) {
+    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kTftpFileLimit]);
+    TftpTransfer t = {};
+    t.device = address.c_str();
+    t.direction = kTftpDownload;
+    t.remote = remote;
+    t.mode = "octet";
+    t.local_port = local_port;
+    t.file = buffer.get();
+    t.capacity = kTftpFileLimit;
+    t.local = local;
+    PhoneOutcome outcome;
+    outcome.file = local;
+    const int result = tftp_run(&t);
+    outcome.bytes = t.size;
+    outcome.result = result == 1 ? "OK" : "FAIL";
+    if (result == 1 && digest) {
+        outcome.sha256 = sha256_hex(buffer.get(), static_cast<size_t>(t.size));
+    } else if (result != 1) {
+        outcome.reason = tftp_reason(&t);
+    }
+    return outcome;
+}
+
+int fleet_transfer(const UploadArgs* args, const PhoneAction& action) {
+    const FleetArgs* fleet = &args->fleet;
+    if (const int status = fleet_start(fleet_args_discover(fleet)); status != kExitOk) {
         return status;
     }
-    int status = transfer_port_check();
+    const bool port_70 = transfer_port(&fleet->run) == kTftpLocalPort && !fleet->run.dry_run;
+    int status = port_70 ? transfer_port_check() : kExitOk;
     if (status == kExitOk) {
         const PageWindow page = headless_page_create();
-        status = kExitDevice;
-        if (fleet_targets(page, kTargetListId, all, targets, target_count, wait_ms) > 0) {
-            status = upload_to_list(page, kTargetListId, local, remote);
-        }
+        std::vector<std::string> targets;
+        status = gather_targets(fleet, page, kTargetListId, &targets);
         headless_page_destroy(page);
+        if (status == kArgsOk) {
+            status = fleet_run_each(&fleet->run, targets, action);
+        }
     }
     fleet_stop();
     return status;
 }
 
-int fleet_download(const char* device, const char* remote, const char* local) {
-    if (check_lengths(local, remote) != 0) {
-        return kExitUsage;
-    }
+int device_transfer(const RunSettings* run, const char* device, const PhoneAction& action) {
     if (const int status = fleet_start(false); status != kExitOk) {
         return status;
     }
-    int status = transfer_port_check();
+    int status = run->dry_run ? kExitOk : transfer_port_check();
     if (status == kExitOk) {
-        worker_begin();
-        const int result = run_job(false, nullptr, device, remote, local);
-        worker_end();
-        print_result(device, result);
-        status = result == 1 ? kExitOk : kExitDevice;
+        status = fleet_run_each(run, {device}, action);
     }
     fleet_stop();
     return status;

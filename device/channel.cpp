@@ -6,11 +6,13 @@
 
 #include "device_list.h"
 #include "platform.h"
+#include "ui.h"
 
 namespace {
 
 std::atomic<int32_t> state{0};
 std::atomic<Socket> channel_socket{-1};
+std::atomic<int32_t> receive_buffer_size{-1};
 
 // The current request: every datagram goes to the latest handler with the latest page and list.
 std::atomic<PageWindow> request_page{nullptr};
@@ -24,8 +26,9 @@ char receive_buffer[kDatagramMax + 1];
 
 void receive_loop() {
     const Socket s = channel_socket;  // -1 when the channel was closed before we got here
+    bool wait = true;
     while (s >= 0 && state != 0) {
-        if (sock_wait_readable(s, -1) <= 0) {
+        if (wait && sock_wait_readable(s, -1) <= 0) {
             break;
         }
         Endpoint from;
@@ -33,8 +36,11 @@ void receive_loop() {
         if (n == -2) {
             break;
         }
-        // A failure that concerns one datagram (too long, a reset reported for an earlier
-        // send, an interrupted call), or an empty one: drop it and listen on.
+        // After a datagram the next one is taken at once: a burst of replies is drained with
+        // one call per datagram (under Wine each call is a round trip to the wineserver).
+        wait = n <= 0;
+        // Nothing left, a failure that concerns one datagram (too long, a reset reported for
+        // an earlier send, an interrupted call), or an empty one: drop it and listen on.
         if (n <= 0) {
             continue;
         }
@@ -111,6 +117,8 @@ int channel_open() {
         return -1;
     }
     sock_set_broadcast(s);
+    // A fleet's replies to one broadcast come in one burst; what does not fit is lost.
+    receive_buffer_size = sock_set_receive_buffer(s, kReceiveBufferWanted);
     channel_socket = s;
     set_request(nullptr, 0, nullptr);  // a new channel has no request yet
     state = 1;
@@ -121,6 +129,10 @@ int channel_open() {
         return -1;
     }
     return 0;
+}
+
+int channel_receive_buffer() {
+    return receive_buffer_size;
 }
 
 void channel_close() {
@@ -146,10 +158,14 @@ void channel_end_request() {
 }
 
 int discover_devices(PageWindow page, int list_id) {
+    return discover_devices_with(page, list_id, on_discovery_reply);
+}
+
+int discover_devices_with(PageWindow page, int list_id, ReceiveHandler handler) {
     if (!begin_send()) {
         return -1;
     }
-    set_request(page, list_id, on_discovery_reply);
+    set_request(page, list_id, handler);
     const Socket s = channel_socket;
     Endpoint to;
     sock_make_addr(&to, "255.255.255.255", kDevicePort);
@@ -166,6 +182,18 @@ int discover_devices(PageWindow page, int list_id) {
     return 0;
 }
 
+int discover_device_at(PageWindow page, int list_id, const char* address, ReceiveHandler handler) {
+    Endpoint to;
+    if (!address || !ip_text_is_numeric(address) || !begin_send()) {
+        return -1;
+    }
+    set_request(page, list_id, handler);
+    sock_make_addr(&to, address, kDevicePort);
+    udp_send_to(channel_socket, "?", 1, &to);
+    end_send();
+    return 0;
+}
+
 void send_command(PageWindow page, int list_id, const char* address, const uint8_t* data,
                   int length) {
     if (state <= 0) {
@@ -178,4 +206,14 @@ void send_command(PageWindow page, int list_id, const char* address, const uint8
     set_request(page, list_id, on_command_reply);
     udp_send_to(channel_socket, data, length, &to);
     end_send();
+}
+
+void send_command_to_list(PageWindow page, int list_id, const uint8_t* data, int length) {
+    const int count = ui_list_count(page, list_id);
+    for (int i = 0; i < count; ++i) {
+        char address[kEntrySize];
+        if (entry_address(page, list_id, i, address, sizeof address) > 0) {
+            send_command(page, list_id, address, data, length);
+        }
+    }
 }

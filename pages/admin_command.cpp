@@ -4,23 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ascii_text.h"
+#include "field_refusal.h"
 #include "ui.h"
 
 namespace {
 
-bool letters_and_digits(const char* text) {
-    for (; *text; ++text) {
-        const char c = *text;
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-int refuse(PageWindow page, const char* message) {
-    ui_message_box(page, message, "Invalid!");
-    return -1;
+bool alphanumeric(const char* text) {
+    return letters_and_digits(text, strlen(text));
 }
 
 }  // namespace
@@ -37,12 +28,12 @@ int build_admin_frame(PageWindow page, CommandFrame* frame) {
 
     ui_get_text(page, IDC_ADMIN_OLD_NAME, old_name, sizeof old_name);
     if (!old_name[0]) {
-        return refuse(page, "Please input Administrator Name.");
+        return refuse_field(page, "Please input Administrator Name.");
     }
     if (ui_get_check(page, IDC_ADMIN_CHANGE)) {
         ui_get_text(page, IDC_ADMIN_NEW_NAME, new_name, sizeof new_name);
         if (!new_name[0]) {
-            return refuse(page, "Administrator Name can not be blank.");
+            return refuse_field(page, "Administrator Name can not be blank.");
         }
     } else {
         memcpy(new_name, old_name, sizeof new_name);
@@ -51,15 +42,15 @@ int build_admin_frame(PageWindow page, CommandFrame* frame) {
     ui_get_text(page, IDC_ADMIN_NEW_PASSWORD, new_password, sizeof new_password);
     ui_get_text(page, IDC_ADMIN_CONFIRM, confirm, sizeof confirm);
     if (!old_password[0] || !new_password[0]) {
-        return refuse(page, "Administrator Password can not be blank.");
+        return refuse_field(page, "Administrator Password can not be blank.");
     }
     if (strcmp(new_password, confirm) != 0) {
-        return refuse(page, "Incorrect Administrator Password.");
+        return refuse_field(page, "Incorrect Administrator Password.");
     }
     // Fields of letters and digits only cannot contain the separator.
-    if (!letters_and_digits(old_name) || !letters_and_digits(new_name) ||
-        !letters_and_digits(old_password) || !letters_and_digits(new_password)) {
-        return refuse(page, "Name and Password only accepts A~Z, a~z, 0~9.");
+    if (!alphanumeric(old_name) || !alphanumeric(new_name) || !alphanumeric(old_password) ||
+        !alphanumeric(new_password)) {
+        return refuse_field(page, "Name and Password only accepts A~Z, a~z, 0~9.");
     }
     char payload[128];
     snprintf(payload, sizeof payload, "%s;!sep!;%s;!sep!;%s;!sep!;%s", old_name, new_name,

@@ -3,11 +3,9 @@
 #pragma once
 
 #include "command_cipher.h"
+#include "field_limits.h"
 #include "page_window.h"
 #include "resource.h"
-
-constexpr int kAdminNameMax = 31;
-constexpr int kAdminPasswordMax = 11;
 
 // Reads the page's fields, checks them and builds the admin frame. 0 when the frame is ready;
 // -1, with the frame empty, after the first failed check's message has been shown.

@@ -21,20 +21,19 @@ int check_bitmap(PageWindow page);
 void single_done(PageWindow page, int result);
 void chain_done(PageWindow page, int result);
 
-UploadPage state = {IDC_BANNER_LIST,
-                    IDC_BANNER_PATH,
-                    IDC_BANNER_FILE,
-                    kActions,
-                    kActionCount,
-                    check_bitmap,
-                    single_done,
-                    chain_done,
-                    nullptr,
-                    "",
-                    "",
-                    "",
-                    {0},
-                    {0}};
+UploadPage state;  // described by describe_upload when the page is created
+
+void describe_upload() {
+    state.list_id = IDC_BANNER_LIST;
+    state.path_id = IDC_BANNER_PATH;
+    state.file_button_id = IDC_BANNER_FILE;
+    state.action_ids = kActions;
+    state.action_count = kActionCount;
+    state.check = check_bitmap;
+    state.done = single_done;
+    state.chain_done = chain_done;
+    state.cleanup = nullptr;
+}
 
 // The bitmap rule, then the slot: the saved slot changes only for a bitmap that passed.
 int check_bitmap(PageWindow page) {
@@ -63,6 +62,7 @@ void chain_done(PageWindow page, int result) {
 }  // namespace
 
 void banner_page_init(PageWindow page) {
+    describe_upload();
     ui_combo_clear(page, IDC_BANNER_SLOT);
     for (const char* name : kBannerSlotNames) {
         ui_combo_add(page, IDC_BANNER_SLOT, name);

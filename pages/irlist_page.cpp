@@ -27,20 +27,19 @@ void single_done(PageWindow page, int result);
 void chain_done(PageWindow page, int result);
 void remove_station_file();
 
-UploadPage state = {IDC_IR_LIST,
-                    0,
-                    0,
-                    kActions,
-                    kActionCount,
-                    upload_prepare,
-                    single_done,
-                    chain_done,
-                    remove_station_file,
-                    "",
-                    "",
-                    "",
-                    {0},
-                    {0}};
+UploadPage state;  // described by describe_upload when the page is created
+
+void describe_upload() {
+    state.list_id = IDC_IR_LIST;
+    state.path_id = 0;  // the list is prepared into a file of the page's own
+    state.file_button_id = 0;
+    state.action_ids = kActions;
+    state.action_count = kActionCount;
+    state.check = upload_prepare;
+    state.done = single_done;
+    state.chain_done = chain_done;
+    state.cleanup = remove_station_file;
+}
 
 void remove_station_file() {
     remove(kStationListPath);
@@ -177,6 +176,7 @@ int trim(char* text) {
 }
 
 void irlist_page_init(PageWindow page) {
+    describe_upload();
     memset(&stations, 0, sizeof stations);
     ui_combo_clear(page, IDC_IR_STATION);
     for (int i = 1; i <= kStationCount; ++i) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "field_refusal.h"
 #include "ui.h"
 
 namespace {
@@ -11,11 +12,6 @@ const char* const kRingerTypes[] = {"Tone 1",   "Tone 2",   "Tone 3",   "Tone 4"
                                     "Melody 6", "Melody 7", "Melody 8", "MP3_Ring 9"};
 const char* const kHoldTones[] = {"Melody", "Tone", "MP3 Hold"};
 const char* const kSwitch[] = {"Disable", "Enable"};
-
-int refuse(PageWindow page, const char* message) {
-    ui_message_box(page, message, "Invalid!");
-    return -1;
-}
 
 }  // namespace
 
@@ -42,15 +38,15 @@ int build_misc_frame(PageWindow page, CommandFrame* frame, int32_t remembered[kM
     frame->bytes[0] = 0;
     frame->length = 0;
 
-    char name[kMiscNameMax + 1];
-    char password[kMiscPasswordMax + 1];
+    char name[kAdminNameMax + 1];
+    char password[kAdminPasswordMax + 1];
     ui_get_text(page, IDC_MISC_NAME, name, sizeof name);
     if (!name[0]) {
-        return refuse(page, "Please input Administrator Name.");
+        return refuse_field(page, "Please input Administrator Name.");
     }
     ui_get_text(page, IDC_MISC_PASSWORD, password, sizeof password);
     if (!password[0]) {
-        return refuse(page, "Administrator Password can not be blank.");
+        return refuse_field(page, "Administrator Password can not be blank.");
     }
     for (int b = 0; b < kMiscBoxCount; ++b) {
         remembered[b] = ui_combo_selection(page, kMiscBoxes[b].id);

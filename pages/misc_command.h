@@ -5,11 +5,9 @@
 #include <cstdint>
 
 #include "command_cipher.h"
+#include "field_limits.h"
 #include "page_window.h"
 #include "resource.h"
-
-constexpr int kMiscNameMax = 31;
-constexpr int kMiscPasswordMax = 11;
 
 // The four selection boxes; the value sent for each is the index of its selected entry.
 struct MiscBox {

@@ -21,9 +21,19 @@ int check_size(PageWindow page);
 void single_done(PageWindow page, int result);
 void chain_done(PageWindow page, int result);
 
-UploadPage state = {IDC_MP3_LIST, IDC_MP3_PATH, IDC_MP3_FILE, kActions, kActionCount,
-                    check_size,   single_done,  chain_done,   nullptr,  "",
-                    "",           "",           {0},          {0}};
+UploadPage state;  // described by describe_upload when the page is created
+
+void describe_upload() {
+    state.list_id = IDC_MP3_LIST;
+    state.path_id = IDC_MP3_PATH;
+    state.file_button_id = IDC_MP3_FILE;
+    state.action_ids = kActions;
+    state.action_count = kActionCount;
+    state.check = check_size;
+    state.done = single_done;
+    state.chain_done = chain_done;
+    state.cleanup = nullptr;
+}
 
 int check_size(PageWindow page) {
     const FileCheck check = mp3_size_check(state.local_path, tone_choice);
@@ -49,6 +59,7 @@ void choose_tone(int tone) {
 }  // namespace
 
 void mp3_page_init(PageWindow page) {
+    describe_upload();
     set_master_list_page(page);
     page_refresh(page, IDC_MP3_LIST);
 }

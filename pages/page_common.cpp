@@ -9,20 +9,10 @@
 #include "busy.h"
 #include "channel.h"
 #include "device_list.h"
-#include "reply_parse.h"
 #include "resource.h"
 #include "ui.h"
 
 namespace {
-
-// The address of a usable entry (one with a first token), or 0 when the entry has none.
-int entry_address(PageWindow page, int list_id, int index, char* address, int size) {
-    char entry[kEntrySize];
-    if (ui_list_get(page, list_id, index, entry, sizeof entry) <= 0) {
-        return 0;
-    }
-    return first_token(entry, address, size);
-}
 
 // The index of the first usable entry from index from, below end; -1 when there is none.
 int next_usable(PageWindow page, int list_id, int from, int end, char* address, int size) {
@@ -176,13 +166,7 @@ void command_loop(PageWindow page, int list_id, const int* action_ids, int actio
     }
     set_busy();
     enable_actions(page, action_ids, action_count);
-    const int count = ui_list_count(page, list_id);
-    for (int i = 0; i < count; ++i) {
-        char address[kAddressSize];
-        if (entry_address(page, list_id, i, address, sizeof address) > 0) {
-            send_command(page, list_id, address, frame.bytes, frame.length);
-        }
-    }
+    send_command_to_list(page, list_id, frame.bytes, frame.length);
     finish_busy(page, action_ids, action_count);
 }
 

@@ -5,13 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ascii_text.h"
+
 namespace {
 
 constexpr int kLineBuffer = 300;
-
-int lower(char c) {
-    return tolower(static_cast<unsigned char>(c));
-}
 
 // Decimal value as atoi reads it (leading blanks, one sign, digits up to the first other
 // character, 0 without digits), but held to the 32-bit range instead of overflowing.
@@ -101,13 +99,7 @@ void read_line(StationList* list, char* line) {
 }  // namespace
 
 int key_compare(const char* key, const char* text, int n) {
-    for (int i = 0; i < n; ++i) {
-        const int difference = lower(key[i]) - lower(text[i]);
-        if (difference != 0) {
-            return difference;
-        }
-    }
-    return 0;
+    return n > 0 ? compare_ignoring_case(key, text, static_cast<size_t>(n)) : 0;
 }
 
 int station_list_read(StationList* list, const char* path) {

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
+#include "field_limits.h"
+
 constexpr int kStationCount = 20;
-constexpr int kStationNameSize = 80;  // at most 79 characters
-constexpr int kStationUrlSize = 255;  // at most 254 characters
+constexpr int kStationNameSize = kStationNameMax + 1;
+constexpr int kStationUrlSize = kStationUrlMax + 1;
 
 struct StationList {
     int32_t volume;

@@ -80,7 +80,13 @@ int ip_text_is_numeric(const char* text);
 void ip_text_to_bytes(const char* text, uint8_t* out);
 
 void sock_nonblock(Socket s);
+// Makes each receive on a blocking socket wait at most ms milliseconds for a datagram; one that
+// times out fails as a receive that finds nothing does. 0, or -1.
+int sock_recv_timeout(Socket s, int ms);
 int sock_set_broadcast(Socket s);
+// Asks for a receive buffer of at least bytes. The size that the system then reports (Linux
+// reports twice what it grants, the bookkeeping of each datagram included), or -1.
+int sock_set_receive_buffer(Socket s, int bytes);
 // Binds a UDP socket to any local address and the port. The socket, or -2.
 Socket udp_open(int port, int nonblock);
 // Why udp_open of the port would fail now: tried with a socket that is closed again at once.
@@ -93,8 +99,9 @@ int tcp_send(Socket s, const void* data, int length);
 // A datagram to 255.255.255.255 leaves by one interface only; these reach the others.
 constexpr int kBroadcastMax = 32;
 // Directed broadcast addresses (network order) of the up, broadcast-capable IPv4 interfaces
-// other than loopback, each once. How many were written (at most max), or -1 when the
-// interfaces cannot be listed.
+// other than loopback, each once, leaving out those of the interface that a datagram to
+// 255.255.255.255 leaves by (it reaches every subnet of that link already). How many were
+// written (at most max), or -1 when the interfaces cannot be listed.
 int sock_broadcast_addrs(uint32_t* out, int max);
 // Waits up to ms milliseconds (negative: without limit). 1 ready, 0 timed out, -1 failed.
 int sock_wait_readable(Socket s, int ms);

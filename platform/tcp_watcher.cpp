@@ -100,13 +100,14 @@ void tcp_cx_fin() {
     if (Semaphore* sema = watcher_sema.load()) {
         sema_release(sema);
     }
-    // Wake the thread once a second, as before, but return as soon as it has gone.
-    for (int tick = 1; tick <= 300; ++tick) {
+    // Wake the thread once a second, as before, but return as soon as it has gone: polled each
+    // millisecond, since a program's exit waits for this (a 10 ms tick cost kvxctl 10 ms a run).
+    for (int tick = 1; tick <= 3000; ++tick) {
         if (!watcher_sema.load()) {
             return;
         }
-        sleep_tick();
-        if (tick % 100 == 0) {
+        sleep_ms(1);
+        if (tick % 1000 == 0) {
             if (Semaphore* sema = watcher_sema.load()) {
                 sema_release(sema);
             }

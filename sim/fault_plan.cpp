@@ -121,6 +121,7 @@ bool apply_switch(const std::string& name, const std::string& value, bool has_va
         {"error-block", &FaultPlan::error_block, 1, 65535},
         {"tftp-timeout", &FaultPlan::tftp_timeout_ms, 10, 600000},
         {"tftp-retries", &FaultPlan::tftp_retries, 0, 1000},
+        {"stations-keep", &FaultPlan::stations_kept, 0, 19},
     };
     long number;
     for (const Number& entry : numbers) {
@@ -155,6 +156,15 @@ bool apply_switch(const std::string& name, const std::string& value, bool has_va
             return false;
         }
         plan->model = value;
+        return true;
+    }
+    if (name == "version") {
+        if (value.empty() || value.find_first_of(" \t\r\n") != std::string::npos ||
+            value.size() > 63) {
+            *error = "switch 'version' needs one word of at most 63 characters";
+            return false;
+        }
+        plan->version = value;
         return true;
     }
     if (name == "result") {
@@ -236,6 +246,7 @@ const char* fault_plan_help() {
     command-silent       ignore command frames only
     model=WORD           report this device value in discovery replies
     no-version           leave the version line out of discovery replies
+    version=WORD         report this version in discovery replies
     result=WORD          answer every command with this result word (empty: no result line)
     delay=MS             send discovery and command replies MS milliseconds late
     dup-reply            send every discovery and command reply twice
@@ -256,6 +267,7 @@ const char* fault_plan_help() {
     reject-writes        answer every write request with ERROR 2
     reject-reads         answer every read request with ERROR 2
     serve-stored         let received files be read back under their own names
+    stations-keep=N      store only the first N stations of an uploaded station list
     tftp-timeout=MS      re-send the last packet after MS milliseconds of silence (1000)
     tftp-retries=N       give a transfer up after N re-sends in a row (5)
     trace                log every TFTP packet in and out

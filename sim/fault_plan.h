@@ -22,6 +22,7 @@ struct FaultPlan {
     bool command_silent = false;     // ignores command frames only
     std::string model;               // device value in discovery replies; empty: the real one
     bool no_version = false;         // discovery replies without the version line
+    std::string version;             // version value in discovery replies; empty: the settings'
     bool result_forced = false;      // command replies carry forced_result instead of the outcome
     std::string forced_result;       // empty: the reply has no result line at all
     int reply_delay_ms = 0;          // discovery and command replies wait this long
@@ -39,6 +40,7 @@ struct FaultPlan {
     bool reject_writes = false;
     bool reject_reads = false;
     bool serve_stored = false;  // received files can be read back under their own names
+    int stations_kept = 20;     // an uploaded station list keeps only its first N; 20: all
     int tftp_timeout_ms = 1000;
     int tftp_retries = 5;
     bool trace = false;  // every TFTP packet in and out goes to the event log

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <vector>
 
+#include "kvx_version.h"
 #include "phone.h"
 #include "sim_clock.h"
 #include "sim_options.h"
@@ -113,6 +114,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         fputs(sim_usage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        printf("kvxphone %s\n", KVX_VERSION);
         return 0;
     }
     sigset_t wait_mask;

@@ -11,20 +11,6 @@ namespace {
 
 constexpr char kSeparator[] = ";!sep!;";
 constexpr size_t kSeparatorLength = sizeof kSeparator - 1;
-constexpr size_t kNameLongest = 31;
-constexpr size_t kPasswordLongest = 11;
-
-bool alphanumeric(const std::string& text, size_t longest) {
-    if (text.empty() || text.size() > longest) {
-        return false;
-    }
-    for (const char c : text) {
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 CommandOutcome outcome(const char* result, const std::string& detail, bool changed = false) {
     return CommandOutcome{result, detail, changed};
@@ -42,9 +28,10 @@ CommandOutcome apply_admin(PhoneSettings* s, const std::string& payload) {
         field[i] = payload.substr(start, end - start);
         start = end + kSeparatorLength;
     }
-    const size_t longest[4] = {kNameLongest, kNameLongest, kPasswordLongest, kPasswordLongest};
+    const size_t longest[4] = {kAdminNameLongest, kAdminNameLongest, kAdminPasswordLongest,
+                               kAdminPasswordLongest};
     for (int i = 0; i < 4; ++i) {
-        if (!alphanumeric(field[i], longest[i])) {
+        if (!admin_word(field[i], longest[i])) {
             return outcome(kResultMalformed, "reason=field" + std::to_string(i + 1));
         }
     }
@@ -117,7 +104,7 @@ std::string discovery_reply(const PhoneSettings& settings, const std::string& ad
     std::string reply = "?\r\n";
     reply += "device " + (faults.model.empty() ? std::string(kModelId) : faults.model) + "\r\n";
     if (!faults.no_version) {
-        reply += "version " + settings.version + "\r\n";
+        reply += "version " + (faults.version.empty() ? settings.version : faults.version) + "\r\n";
     }
     reply += "mac " + std::string(mac) + "\r\n";
     if (!settings.name.empty()) {

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ascii_text.h"
+
 namespace {
 
 bool parse_digit(const std::string& value, int high, int* out) {
@@ -18,14 +20,12 @@ bool parse_digit(const std::string& value, int high, int* out) {
 
 // Names and passwords hold only what the admin command may set; the name and version are
 // single words because discovery replies split values at blanks.
-bool is_word(const std::string& value, size_t longest, bool alphanumeric) {
+bool is_word(const std::string& value, size_t longest) {
     if (value.empty() || value.size() > longest) {
         return false;
     }
     for (const char c : value) {
-        const bool letter_or_digit =
-            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-        if (alphanumeric ? !letter_or_digit : (c <= ' ' || c > '~')) {
+        if (c <= ' ' || c > '~') {
             return false;
         }
     }
@@ -35,11 +35,11 @@ bool is_word(const std::string& value, size_t longest, bool alphanumeric) {
 bool apply_line(PhoneSettings* s, const std::string& key, const std::string& value) {
     if (key == "admin_name") {
         s->admin_name = value;
-        return is_word(value, 31, true);
+        return admin_word(value, kAdminNameLongest);
     }
     if (key == "admin_password") {
         s->admin_password = value;
-        return is_word(value, 11, true);
+        return admin_word(value, kAdminPasswordLongest);
     }
     if (key == "ringer_type") {
         return parse_digit(value, 8, &s->ringer_type);
@@ -55,16 +55,21 @@ bool apply_line(PhoneSettings* s, const std::string& key, const std::string& val
     }
     if (key == "name") {
         s->name = value;
-        return is_word(value, 63, false);
+        return is_word(value, 63);
     }
     if (key == "version") {
         s->version = value;
-        return is_word(value, 63, false);
+        return is_word(value, 63);
     }
     return false;
 }
 
 }  // namespace
+
+bool admin_word(const std::string& value, size_t longest) {
+    return !value.empty() && value.size() <= longest &&
+           letters_and_digits(value.data(), value.size());
+}
 
 int settings_load(PhoneSettings* settings, const std::string& path, std::string* error) {
     FILE* file = fopen(path.c_str(), "rb");

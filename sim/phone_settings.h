@@ -1,11 +1,17 @@
 // phone_settings.h: the settings of one simulated phone and their readable text file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 constexpr const char kDefaultAdminName[] = "admin";
 constexpr const char kDefaultAdminPassword[] = "admin";
 constexpr const char kDefaultVersion[] = "2.1.4";
+constexpr size_t kAdminNameLongest = 31;
+constexpr size_t kAdminPasswordLongest = 11;
+
+// Whether value may be an administrator name or password: 1 to longest letters and digits.
+bool admin_word(const std::string& value, size_t longest);
 
 struct PhoneSettings {
     std::string admin_name = kDefaultAdminName;

@@ -25,13 +25,6 @@ bool parse_long(const std::string& text, long low, long high, long* out) {
     return true;
 }
 
-bool alphanumeric(const std::string& text, size_t longest) {
-    return !text.empty() && text.size() <= longest &&
-           std::all_of(text.begin(), text.end(), [](char c) {
-               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-           });
-}
-
 // count addresses from first upwards; none may end in .0 or .255.
 bool expand_addresses(const std::string& first, long count, std::vector<std::string>* out,
                       std::string* error) {
@@ -67,6 +60,11 @@ int sim_parse_options(int argc, const char* const* argv, SimOptions* out, std::s
         const std::string option = argv[i];
         if (option == "-h" || option == "--help") {
             options.help = true;
+            *out = options;
+            return 0;
+        }
+        if (option == "--version") {
+            options.version = true;
             *out = options;
             return 0;
         }
@@ -106,13 +104,13 @@ int sim_parse_options(int argc, const char* const* argv, SimOptions* out, std::s
             }
             options.faults_for.emplace_back(value.substr(0, equals), value.substr(equals + 1));
         } else if (option == "--admin-name") {
-            if (!alphanumeric(value, 31)) {
+            if (!admin_word(value, kAdminNameLongest)) {
                 *error = "--admin-name needs 1 to 31 letters and digits";
                 return -1;
             }
             options.initial.admin_name = value;
         } else if (option == "--admin-password") {
-            if (!alphanumeric(value, 11)) {
+            if (!admin_word(value, kAdminPasswordLongest)) {
                 *error = "--admin-password needs 1 to 11 letters and digits";
                 return -1;
             }
@@ -194,6 +192,7 @@ Options:
       --max-file-size N   largest file a write may bring, in bytes (default 16777216)
       --ready-file PATH   written once every phone is listening
   -h, --help              this text
+      --version           print the version
 
 State folder of a phone (DIR/<address>/):
   settings.txt   administrator name and password, ringer type, hold tone, banner, internet

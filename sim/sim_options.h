@@ -19,9 +19,10 @@ struct SimOptions {
     size_t max_file_size = kDefaultMaxFileSize;
     std::string ready_file;
     bool help = false;
+    bool version = false;
 };
 
-// 0 when the command line is valid (or asks for help), -1 with a message otherwise.
+// 0 when the command line is valid (or asks for help or the version), -1 with a message otherwise.
 int sim_parse_options(int argc, const char* const* argv, SimOptions* out, std::string* error);
 // Switches of the phone at address: its own --fault text, else the --faults text.
 std::string sim_faults_of(const SimOptions& options, const std::string& address);

@@ -4,6 +4,8 @@
 // Every call may come from any thread.
 #pragma once
 
+#include <cstdint>
+
 #include "page_window.h"
 
 // ---------------------------------------------------------------- any control
@@ -33,6 +35,15 @@ int ui_list_add(PageWindow page, int id, const char* text);  // the entry's inde
 int ui_list_insert(PageWindow page, int id, int index, const char* text);
 int ui_list_delete(PageWindow page, int id, int index);  // entries left
 void ui_list_clear(PageWindow page, int id);
+// One list operation each, whatever the number of entries: the index of the first entry from
+// the top whose text equals text, or begins with prefix, letters compared without regard to
+// case; -1 when there is none.
+int ui_list_find_exact(PageWindow page, int id, const char* text);
+int ui_list_find_prefix(PageWindow page, int id, const char* prefix);
+// Counts the calls above that change entries (add, insert, delete, clear), in every list of
+// the process, each once it has returned: two equal readings mean that no list changed through
+// these calls in between.
+uint32_t ui_list_changes();
 int ui_list_selection(PageWindow page, int id);  // -1: nothing selected
 // Selects entry index, or nothing with -1. The index, or -1.
 int ui_list_select(PageWindow page, int id, int index);

@@ -4,11 +4,14 @@
 
 #include <commctrl.h>
 
+#include "field_limits.h"
 #include "page_common.h"
 #include "pages.h"
 #include "resource.h"
 
 namespace {
+
+constexpr COLORREF kHintColour = RGB(255, 0, 0);  // red
 
 struct PageBehaviour {
     void (*init)(PageWindow page);
@@ -30,29 +33,28 @@ void limit_edit(HWND page, int id, int characters, bool password) {
 }
 
 void prepare_admin(HWND page) {
-    limit_edit(page, IDC_ADMIN_OLD_NAME, 31, false);
-    limit_edit(page, IDC_ADMIN_NEW_NAME, 31, false);
-    limit_edit(page, IDC_ADMIN_OLD_PASSWORD, 11, true);
-    limit_edit(page, IDC_ADMIN_NEW_PASSWORD, 11, true);
-    limit_edit(page, IDC_ADMIN_CONFIRM, 11, true);
+    limit_edit(page, IDC_ADMIN_OLD_NAME, kAdminNameMax, false);
+    limit_edit(page, IDC_ADMIN_NEW_NAME, kAdminNameMax, false);
+    limit_edit(page, IDC_ADMIN_OLD_PASSWORD, kAdminPasswordMax, true);
+    limit_edit(page, IDC_ADMIN_NEW_PASSWORD, kAdminPasswordMax, true);
+    limit_edit(page, IDC_ADMIN_CONFIRM, kAdminPasswordMax, true);
 }
 
 void prepare_misc(HWND page) {
-    limit_edit(page, IDC_MISC_NAME, 31, false);
-    limit_edit(page, IDC_MISC_PASSWORD, 11, true);
+    limit_edit(page, IDC_MISC_NAME, kAdminNameMax, false);
+    limit_edit(page, IDC_MISC_PASSWORD, kAdminPasswordMax, true);
 }
 
 void prepare_irlist(HWND page) {
-    // The longest name and URL a station can hold.
-    limit_edit(page, IDC_IR_NAME, 79, false);
-    limit_edit(page, IDC_IR_URL, 254, false);
+    limit_edit(page, IDC_IR_NAME, kStationNameMax, false);
+    limit_edit(page, IDC_IR_URL, kStationUrlMax, false);
 }
 
 void paint_hint(HWND page, HDC dc) {
     RECT area;
     GetClientRect(page, &area);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, 255);
+    SetTextColor(dc, kHintColour);
     area.top = area.bottom - 18;
     DrawTextA(dc, "Suggest to use 8KHz, Mono channel mp3 file.", -1, &area, DT_CENTER);
 }

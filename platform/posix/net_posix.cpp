@@ -33,6 +33,28 @@ int wait_for(Socket s, short events, int ms) {
     return ready > 0 ? 1 : 0;
 }
 
+// The local address that a datagram to 255.255.255.255 leaves from: connecting a UDP socket
+// picks the route that sending would take, and sends nothing. 0 when there is no such route.
+uint32_t limited_broadcast_source() {
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    if (s < 0) {
+        return 0;
+    }
+    const int on = 1;
+    setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    Endpoint to;
+    sock_make_addr(&to, "255.255.255.255", 9);
+    Endpoint local = {};
+    socklen_t length = sizeof local;
+    uint32_t source = 0;
+    if (connect(s, as_sockaddr(&to), sizeof to) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+        source = local.address;
+    }
+    close(s);
+    return source;
+}
+
 }  // namespace
 
 int sock_init() {
@@ -73,9 +95,34 @@ void sock_nonblock(Socket s) {
     fcntl(static_cast<int>(s), F_SETFL, flags | O_NONBLOCK);
 }
 
+int sock_recv_timeout(Socket s, int ms) {
+    timeval limit = {};
+    limit.tv_sec = ms / 1000;
+    limit.tv_usec = static_cast<suseconds_t>(ms % 1000) * 1000;
+    return setsockopt(static_cast<int>(s), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0 ? 0
+                                                                                               : -1;
+}
+
 int sock_set_broadcast(Socket s) {
     const int on = 1;
     return setsockopt(static_cast<int>(s), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0 ? 0 : -1;
+}
+
+int sock_set_receive_buffer(Socket s, int bytes) {
+    const int fd = static_cast<int>(s);
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    int granted = 0;
+    socklen_t length = sizeof granted;
+    if (getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) {
+        return -1;
+    }
+#ifdef SO_RCVBUFFORCE
+    // net.core.rmem_max caps SO_RCVBUF; a process with CAP_NET_ADMIN may go past the cap.
+    if (granted < bytes && setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) {
+        getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length);
+    }
+#endif
+    return granted;
 }
 
 Socket udp_open(int port, int nonblock) {
@@ -158,11 +205,21 @@ int sock_broadcast_addrs(uint32_t* out, int max) {
     if (getifaddrs(&all) != 0) {
         return -1;
     }
+    const uint32_t source = limited_broadcast_source();
+    const char* limited_link = nullptr;
+    for (const ifaddrs* entry = all; entry && source != 0; entry = entry->ifa_next) {
+        if (entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET &&
+            reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr == source) {
+            limited_link = entry->ifa_name;
+            break;
+        }
+    }
     int count = 0;
     for (const ifaddrs* entry = all; entry; entry = entry->ifa_next) {
         const unsigned wanted = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
         if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || !entry->ifa_netmask ||
-            (entry->ifa_flags & wanted) != wanted || (entry->ifa_flags & IFF_LOOPBACK)) {
+            (entry->ifa_flags & wanted) != wanted || (entry->ifa_flags & IFF_LOOPBACK) ||
+            (limited_link && strcmp(entry->ifa_name, limited_link) == 0)) {
             continue;
         }
         const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);

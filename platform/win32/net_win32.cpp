@@ -76,12 +76,33 @@ void sock_nonblock(Socket s) {
     ioctlsocket(as_socket(s), FIONBIO, &on);
 }
 
+int sock_recv_timeout(Socket s, int ms) {
+    // Winsock takes the time in milliseconds, as a DWORD.
+    const DWORD limit = static_cast<DWORD>(ms);
+    return setsockopt(as_socket(s), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit),
+                      sizeof limit) == 0
+               ? 0
+               : -1;
+}
+
 int sock_set_broadcast(Socket s) {
     const BOOL on = TRUE;
     return setsockopt(as_socket(s), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
                       sizeof on) == 0
                ? 0
                : -1;
+}
+
+int sock_set_receive_buffer(Socket s, int bytes) {
+    setsockopt(as_socket(s), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
+               sizeof bytes);
+    int granted = 0;
+    int length = sizeof granted;
+    if (getsockopt(as_socket(s), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted),
+                   &length) != 0) {
+        return -1;
+    }
+    return granted;
 }
 
 Socket udp_open(int port, int nonblock) {
@@ -134,6 +155,7 @@ int udp_recv_from(Socket s, void* buffer, int size, Endpoint* from) {
     // These concern one datagram (or none), not the socket: the caller may go on.
     switch (WSAGetLastError()) {
         case WSAEWOULDBLOCK:
+        case WSAETIMEDOUT:
         case WSAEINTR:
         case WSAEMSGSIZE:
         case WSAECONNRESET:

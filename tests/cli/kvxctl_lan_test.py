@@ -5,6 +5,7 @@ output, its exit status and the phones' settings. Writes a GoogleTest-style XML 
 
     kvxctl_lan_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
+import json
 import socket
 import sys
 
@@ -15,11 +16,19 @@ from lan_scenarios import main  # noqa: E402
 # ---------------------------------------------------------------- scenarios, run inside a LAN
 # Each is (testlan options, checks); the checks' names are the report's test cases.
 
-def discovery_of_a_hundred(lan):
-    lan.check("DiscoveryOfAHundredPhonesListsEachOnceInTextOrder")
-    status, out, _ = lan.run("discover", "--wait", "3000")
+def a_fleet(lan):
+    # Two segments of 240 phones each: the replies to one broadcast, and to a command sent to
+    # every phone, all arrive at once.
+    phones = sorted(f"192.168.{n}.{10 + i}" for n in (77, 78) for i in range(240))
+    lan.check("DiscoveryOfAFleetListsEveryPhoneOnceInTextOrder")
+    status, out, _ = lan.run("discover", "--wait", "5000")
     lan.expect("exit status", status, 0)
-    lan.expect("addresses", out, sorted(f"192.168.77.{10 + i}" for i in range(100)))
+    lan.expect("addresses", out, phones)
+    lan.check("ACommandToAFleetGetsEveryPhonesResult")
+    status, out, _ = lan.run("misc", "--name", "admin", "--password", "admin", "--all",
+                             "--wait", "10000")
+    lan.expect("exit status", status, 0)
+    lan.expect("output", out, [f"{phone} --- OK" for phone in phones])
 
 
 def discovery_of_two_segments(lan):
@@ -69,8 +78,8 @@ def credentials(lan):
     lan.check("DiscoveryPrintsJson")
     status, out, _ = lan.run("discover", "--json", "--wait", "1000")
     lan.expect("exit status", status, 0)
-    lan.expect("json", out,
-               ['{"devices": ["192.168.77.10", "192.168.77.11", "192.168.77.12"]}'])
+    lan.expect("json devices", json.loads("\n".join(out))["devices"],
+               ["192.168.77.10", "192.168.77.11", "192.168.77.12"])
 
     untouched = lan.settings("192.168.77.12")
     lan.check("AdminWithWrongCredentialsChangesNothing")
@@ -122,7 +131,7 @@ def credentials(lan):
 
 
 SCENARIOS = {
-    "hundred": (["--phones", "100"], discovery_of_a_hundred),
+    "fleet": (["--phones", "240", "--phones2", "240"], a_fleet),
     "two_segments": (["--phones", "2", "--phones2", "2"], discovery_of_two_segments),
     "silent": (["--phones", "1", "--faults", "silent"], nobody_answers),
     "credentials": (["--phones", "3"], credentials),

@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
 """kvxctl's file commands on test LANs (see lan_scenarios.py): each command's wiring once,
 against simulated telephones and against Debian's tftpd-hpa, compared byte for byte; a refusal
-of the pages' checks, failures, the port of the transfers and the progress bar. The transfers'
-and the checks' own rules are the TFTP client's and the file checks' tests. Writes a
-GoogleTest-style XML report.
+of the pages' checks; a fleet of failing phones (parallel runs, retries, the log, dry runs),
+the port of the transfers and the progress line. The transfers' and the checks' own rules are
+the TFTP client's and the file checks' tests. Writes a GoogleTest-style XML report.
 
     kvxctl_transfer_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
 import glob
+import hashlib
+import json
 import os
 import pty
 import random
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -92,7 +95,8 @@ def requests(lan, ip):
 def expect_ok(lan, what, result, devices):
     status, out, err, _ = result
     lan.expect(f"{what}: exit status (stderr {err!r})", status, 0)
-    lan.expect(f"{what}: output", out, [f"{d} --- OK" for d in devices])
+    # Each line comes as its phone finishes.
+    lan.expect(f"{what}: output", sorted(out), sorted(f"{d} --- OK" for d in devices))
 
 
 # ---------------------------------------------------------------- against simulated phones
@@ -247,7 +251,7 @@ def tftpd_transfers(lan):
         lan.check("GetFromTftpdHpaOfAMissingFileFailsAndWritesNothing")
         status, out, _, _ = work.run("get", TFTPD_ADDRESS, "missing.bin", "local")
         lan.expect("exit status", status, 1)
-        lan.expect("output", out, [f"{TFTPD_ADDRESS} --- FAIL"])
+        lan.expect("output", out, [f"{TFTPD_ADDRESS} --- FAIL (ERROR 1: File not found)"])
         lan.expect("local file written", os.path.exists(work.path("local")), False)
     finally:
         work.close()
@@ -258,48 +262,121 @@ def tftpd_transfers(lan):
 
 # ---------------------------------------------------------------- failures and the terminal
 
-def failures(lan):
-    refusing = "192.168.77.12"  # and .11 is silent
-    work = Work(lan)
-    try:
-        write(work.folder, "tone.mp3", data(3000, 5))
-        lan.check("UploadToAllGoesToEveryDiscoveredPhoneAndOnAfterAFailure")
-        status, out, _, _ = work.run("hold", "tone.mp3", "--all", "--wait", "1000")
-        lan.expect("exit status", status, 1)
-        lan.expect("output", out, [f"{PHONE} --- OK", f"{refusing} --- FAIL"])
-        lan.expect_in("refusal", "tftp-refused op=write file=hold.mp3", lan.events(refusing))
+# What each phone of the fleet scenario does to an upload, and the result of a first attempt.
+FLEET = {
+    "192.168.77.10": ("", "OK", None),
+    "192.168.77.11": ("silent", "FAIL", "no answer to the request, sent 3 times over 9 s"),
+    "192.168.77.12": ("reject-writes", "FAIL", "ERROR 2: Writes are not allowed"),
+    "192.168.77.13": ("error-block=2", "FAIL", "ERROR 0: Simulated failure"),
+    "192.168.77.14": ("drop-tx=2+3", "OK", None),  # lost ACKs, which the phone sends again
+    "192.168.77.15": ("drop-rx=1-3", "FAIL", "no answer to the request, sent 3 times over 9 s"),
+}
+ONCE = "192.168.77.15"  # its packet counts restart with the faults: only a first attempt fails
 
-        lan.check("APortSeventyInUseOrNotAllowedIsReported")
-        before = requests(lan, PHONE)
+
+def reset_faults():
+    for pid in os.environ["KVX_LAN_PHONE_PIDS"].split():
+        os.kill(int(pid), signal.SIGHUP)
+    time.sleep(0.3)
+
+
+def fleet(lan):
+    work = Work(lan)
+    phones = list(FLEET)
+    tone = write(work.folder, "tone.mp3", data(30000, 5))
+
+    def held(ip):
+        path = os.path.join(lan.phone_folder(ip), "files", "hold.mp3")
+        return os.path.exists(path) and read(path) == read(tone)
+
+    def sent():
+        return {ip: (requests(lan, ip), lan.events(ip).count("command kind=")) for ip in phones}
+
+    try:
+        lan.check("ParallelResultsEqualSequentialOnesAndEveryOkPhoneHoldsTheFile")
+        for parallel in ("1", "6"):
+            reset_faults()
+            for ip in phones:
+                for stored in glob.glob(os.path.join(lan.phone_folder(ip), "files", "*")):
+                    os.remove(stored)
+            status, out, _, _ = work.run("hold", "tone.mp3", *phones, "--parallel", parallel,
+                                         "--json")
+            lan.expect(f"--parallel {parallel}: exit status", status, 1)
+            results = json.loads("\n".join(out))["results"]
+            lan.expect(f"--parallel {parallel}: results in list order",
+                       [(r["address"], r["result"], r["reason"]) for r in results],
+                       [(ip, result, reason) for ip, (_, result, reason) in FLEET.items()])
+            for ip in phones:
+                lan.expect(f"--parallel {parallel}: {ip} holds the file", held(ip),
+                           FLEET[ip][1] == "OK")
+
+        lan.check("RetriesReachAPhoneThatFailedOnceAndTheLogRecordsEveryAttempt")
+        reset_faults()
+        status, out, _, _ = work.run("hold", "tone.mp3", *phones, "--retry", "1", "--log",
+                                     "run.log")
+        lan.expect("exit status", status, 1)
+        wanted = {ip: "OK" if ip == ONCE or result == "OK" else f"FAIL ({reason})"
+                  for ip, (_, result, reason) in FLEET.items()}
+        lan.expect("output", sorted(out), sorted(f"{ip} --- {w}" for ip, w in wanted.items()))
+        lan.expect(f"{ONCE} holds the file", held(ONCE), True)
+        with open(work.path("run.log")) as f:
+            log = [json.loads(line) for line in f]
+        lan.expect("attempts logged", sorted((e["address"], e["attempt"], e["result"]) for e in log),
+                   sorted([(ip, 1, result) for ip, (_, result, _) in FLEET.items()] +
+                          [(ip, 2, wanted[ip][:4]) for ip, (_, r, _) in FLEET.items() if r != "OK"]))
+        digest = hashlib.sha256(read(tone)).hexdigest()
+        lan.expect("file and digest logged", {(e["file"], e["sha256"]) for e in log},
+                   {("tone.mp3", digest)})
+
+        lan.check("OnlyFailedTakesTheLoggedFailuresAndADryRunSendsNothing")
+        before = sent()
+        status, out, _, _ = work.run("hold", "tone.mp3", "--only-failed", "run.log", "--dry-run",
+                                     "--json")
+        lan.expect("hold: exit status", status, 0)
+        lan.expect("hold: targets", [r["address"] for r in json.loads("\n".join(out))["results"]],
+                   [ip for ip in phones if wanted[ip] != "OK"])
+        status, out, _, _ = work.run("misc", "--name", "admin", "--password", "admin", "--all",
+                                     "--wait", "500", "--dry-run")
+        lan.expect("misc: exit status", status, 0)
+        lan.expect("misc: lines", len(out), len(phones) - 1)  # all but the silent one
+        lan.expect("transfers and commands sent", sent(), before)
+
+        lan.check("APortSeventyInUseIsReported")
         holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         holder.bind(("0.0.0.0", 70))
         try:
-            status, out, err, _ = work.run("put", PHONE, "tone.mp3", "hold.mp3")
-            lan.expect("in use: exit status", status, 3)
-            lan.expect("in use: output", out, [])
-            lan.expect_in("in use: message", "UDP port 70, from which files are transferred, "
-                          "is in use", err)
+            for args in (("put", PHONE, "tone.mp3", "hold.mp3"), ("stations", "get", PHONE, "x"),
+                         ("hold", "tone.mp3", PHONE, "--parallel", "1")):
+                status, out, err, _ = work.run(*args)
+                lan.expect(f"{args[0]}: exit status", status, 3)
+                lan.expect(f"{args[0]}: output", out, [])
+                lan.expect_in(f"{args[0]}: message", "UDP port 70, from which files are "
+                              "transferred, is in use", err)
+            lan.expect("transfers and commands sent", sent(), before)
+            expect_ok(lan, "hold from ports of the system's choosing",
+                      work.run("hold", "tone.mp3", PHONE, "--parallel", "2"), [PHONE])
         finally:
             holder.close()
+
         if not lan.wine:
             # Wine's prefix belongs to root; the native build stands for both here.
             status, out, err, _ = work.run(
                 "put", PHONE, "tone.mp3", "hold.mp3",
                 prefix=("setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
                         "--inh-caps=-all"))
-            lan.expect("not allowed: exit status", status, 3)
-            lan.expect_in("not allowed: message", "CAP_NET_BIND_SERVICE", err)
-        lan.expect("requests sent", requests(lan, PHONE), before)
+            lan.expect("exit status", status, 3)
+            lan.expect_in("message", "not allowed to bind UDP port 70", err)
+            lan.expect_in("message", "CAP_NET_BIND_SERVICE", err)
 
-        if not lan.wine:
-            lan.check("TheProgressBarIsDrawnOnATerminal")
+            lan.check("TheProgressLineIsDrawnOnATerminalOnly")
             screen, status = on_terminal(lan.command + ["put", PHONE, "tone.mp3", "hold.mp3"],
                                          work.folder)
-            lan.expect("exit status", status, 0)
-            full = f"{PHONE} [{'#' * 40}] 100 %"
-            # The terminal turns each line feed into CR LF.
-            lan.expect_true(f"the bar wiped before the result line: {screen[-80:]!r}",
-                            screen.endswith(f"\r{full}\r{' ' * len(full)}\r{PHONE} --- OK\r\n"))
+            lan.expect("terminal: exit status", status, 0)
+            lan.expect_in("terminal: line", "0/1 done, 0 failed, 1 running", screen)
+            lan.expect_in("terminal: result on a line of its own", f"\r{PHONE} --- OK\r\n",
+                          screen)
+            lan.expect_true(f"terminal: the line wiped at the end: {screen[-80:]!r}",
+                            screen.endswith(" \r"))
     finally:
         work.close()
 
@@ -323,17 +400,12 @@ def on_terminal(command, cwd):
     return screen.decode(errors="replace"), process.wait(timeout=60)
 
 
-def phones_and_failures(lan):
-    phone_transfers(lan)
-    failures(lan)
-
-
 SCENARIOS = {
-    "phones": (["--phones", "3", "--fault", "192.168.77.10=serve-stored",
-                "--fault", "192.168.77.11=silent", "--fault", "192.168.77.12=reject-writes"],
-               phones_and_failures),
+    "phones": (["--phones", "1", "--faults", "serve-stored"], phone_transfers),
     "page_checks": (["--phones", "3"], page_checks),
     "tftpd_hpa": (["--phones", "1"], tftpd_transfers),
+    "fleet": (["--phones", str(len(FLEET))] +
+              [w for ip, (f, _, _) in FLEET.items() if f for w in ("--fault", f"{ip}={f}")], fleet),
 }
 
 

@@ -1,7 +1,9 @@
 // device_list_test.cpp: the discovery and command handlers and list mirroring, on headless pages.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "channel.h"
@@ -139,6 +141,93 @@ TEST_F(DeviceLists, AnnotatedMasterEntriesAreFoundByAddressAndCopiedBare) {
     EXPECT_EQ(entries(admin, kAdminList), (Entries{"192.168.0.20", "192.168.0.3", "192.168.0.4"}));
     EXPECT_EQ(find_device_entry(master, kMasterListId, "192.168.0.3"), 1);
     EXPECT_EQ(find_device_entry(master, kMasterListId, "192.168.0.2"), -1);
+}
+
+TEST_F(DeviceLists, ALookupFindsTheFirstEntryWhoseFirstTokenIsTheAddress) {
+    struct Case {
+        Entries list;  // in this order, as entries inserted at an index keep it
+        const char* address;
+        int found;
+    };
+    const Case cases[] = {
+        {{}, "10.0.0.1", -1},
+        {{"10.0.0.12"}, "10.0.0.1", -1},
+        {{"10.0.0.12", "10.0.0.1"}, "10.0.0.1", 1},
+        {{"10.0.0.12 --- OK", "10.0.0.10", "10.0.0.1 --- FAIL"}, "10.0.0.1", 2},
+        {{"10.0.0.1 --- OK"}, "10.0.0.1", 0},
+        {{"10.0.0.2", "10.0.0.1 --- OK", "10.0.0.1"}, "10.0.0.1", 1},
+        {{"10.0.0.2", "10.0.0.1", "10.0.0.1 --- OK"}, "10.0.0.1", 1},
+        {{"10.0.0.1"}, "10.0.0.", -1},
+        {{"10.0.0.1"}, "0.0.1", -1},
+        {{"10.0.0.1"}, "", -1},
+        // The list box's own search ignores letter case; a lookup does not.
+        {{"host-A --- OK", "host-a"}, "host-a", 1},
+        {{"HOST-A"}, "host-a", -1},
+    };
+    for (const Case& c : cases) {
+        ui_list_clear(admin, kAdminList);
+        for (const std::string& entry : c.list) {
+            ui_list_insert(admin, kAdminList, -1, entry.c_str());
+        }
+        EXPECT_EQ(find_device_entry(admin, kAdminList, c.address), c.found)
+            << c.address << " in " << testing::PrintToString(c.list);
+    }
+}
+
+// Each reply leaves the asking page's list as copy_device_list would, whatever else changed
+// the lists in between; while nothing did, a reply changes at most the two lists' one entry.
+TEST_F(DeviceLists, RepliesKeepTheAskingListAMirrorOfTheMasterList) {
+    const PageWindow misc = headless_page_create();
+    const PageWindow expected = headless_page_create();
+    constexpr int kMiscList = 1031;
+    const auto mirrored = [&](PageWindow page, int list) {
+        copy_device_list(expected, kAdminList);
+        return entries(page, list) == entries(expected, kAdminList);
+    };
+    const auto reply = [&](PageWindow page, int list, const char* from) {
+        const uint32_t before = ui_list_changes();
+        discovery(page, list, from, kGoodReply);
+        return ui_list_changes() - before;
+    };
+    for (const char* from : {"10.0.0.12", "10.0.0.3", "10.0.0.1", "10.0.0.3", "10.0.0.100"}) {
+        reply(admin, kAdminList, from);
+    }
+    EXPECT_TRUE(mirrored(admin, kAdminList));  // a change of its own: the next reply rebuilds
+    reply(admin, kAdminList, "10.0.0.6");
+    EXPECT_EQ(reply(admin, kAdminList, "10.0.0.7"), 2u);  // one add to each list
+    EXPECT_EQ(reply(admin, kAdminList, "10.0.0.7"), 0u);
+    EXPECT_TRUE(mirrored(admin, kAdminList));
+
+    // Changes from elsewhere: an annotation (a chain), the master list annotated, the page
+    // shown again, a Refresh, another page asking; and what a late reply then leaves.
+    const std::vector<std::pair<const char*, std::function<void()>>> meanwhile = {
+        {"annotated",
+         [&] {
+             ui_list_delete(admin, kAdminList, 1);
+             ui_list_insert(admin, kAdminList, 1, "10.0.0.100 --- OK");
+         }},
+        {"master annotated",
+         [&] {
+             ui_list_delete(master, kMasterListId, 0);
+             ui_list_insert(master, kMasterListId, 0, "10.0.0.1 --- OK");
+         }},
+        {"shown again", [&] { copy_device_list(admin, kAdminList); }},
+        {"refresh",
+         [&] {
+             ui_list_clear(master, kMasterListId);
+             ui_list_clear(admin, kAdminList);
+         }},
+        {"other page", [&] { reply(misc, kMiscList, "10.0.0.50"); }},
+    };
+    for (const auto& [what, change] : meanwhile) {
+        for (const char* from : {"10.0.0.7", "10.0.0.8"}) {  // one listed already, one new
+            change();
+            reply(admin, kAdminList, from);
+            EXPECT_TRUE(mirrored(admin, kAdminList)) << what << ", then " << from;
+        }
+    }
+    headless_page_destroy(misc);
+    headless_page_destroy(expected);
 }
 
 // Each command reply and what it writes into its sender's entry, which keeps its place.

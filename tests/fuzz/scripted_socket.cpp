@@ -16,6 +16,7 @@ size_t next = 0;
 std::vector<SentDatagram> sent;
 int open_sockets = 0;
 long waits = 0;
+int recv_timeout_ms = 0;
 
 void advance(int ms) {
     now_ms = static_cast<int32_t>(static_cast<uint32_t>(now_ms) + static_cast<uint32_t>(ms));
@@ -37,6 +38,7 @@ void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script) {
     sent.clear();
     open_sockets = 0;
     waits = 0;
+    recv_timeout_ms = 0;
 }
 
 const std::vector<SentDatagram>& script_sent() {
@@ -82,7 +84,16 @@ int sock_wait_readable(Socket, int ms) {
     return 0;
 }
 
-int udp_recv_from(Socket, void* buffer, int size, Endpoint* from) {
+int sock_recv_timeout(Socket, int ms) {
+    recv_timeout_ms = ms;
+    return 0;
+}
+
+int udp_recv_from(Socket s, void* buffer, int size, Endpoint* from) {
+    // A receive with a time-out waits as sock_wait_readable does.
+    if (recv_timeout_ms > 0 && !due()) {
+        sock_wait_readable(s, recv_timeout_ms);
+    }
     if (!due()) {
         return -1;
     }

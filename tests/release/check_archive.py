@@ -2,12 +2,14 @@
 """Checks the Windows release archive: exactly kvxutil.exe, kvxctl.exe, README.md and LICENSE in
 one folder named as the archive; the texts as in the source tree; both programs 64-bit Windows
 executables (a GUI and a console program) without debug sections that need no DLL beyond
-Windows' own; kvxctl.exe runs from the unpacked folder alone.
+Windows' own, whose version resources carry the build's version; kvxctl.exe runs from the
+unpacked folder alone.
 
-    check_archive.py ARCHIVE.zip              check an archive
-    check_archive.py --make BUILD_DIR         make one with CPack in a Windows build, check it
+    check_archive.py BUILD_DIR [ARCHIVE.zip]  check the archive (default: make one with CPack
+                                              from the Windows build BUILD_DIR)
 """
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -51,7 +53,31 @@ def objdump(path, option):
                           check=True).stdout
 
 
-def check_program(name, path):
+def build_version(build):
+    with open(os.path.join(build, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("CMAKE_PROJECT_VERSION:"):
+                return line.strip().split("=", 1)[1]
+    raise SystemExit("check_archive: no project version in the build's CMakeCache.txt")
+
+
+def version_resource(data):
+    """(file version from VS_FIXEDFILEINFO as "major.minor", FileVersion and ProductVersion
+    strings) of a PE file's version resource."""
+    fixed = data.find(struct.pack("<I", 0xFEEF04BD))
+    if fixed < 0:
+        return None
+    major_minor = struct.unpack_from("<I", data, fixed + 8)[0]
+    strings = []
+    for key in ("FileVersion", "ProductVersion"):
+        # A String block: its UTF-16 key, padding to 32 bits, then the UTF-16 value.
+        found = re.search((key + "\0").encode("utf-16-le") + b"(?:\0\0)?((?:[^\0]\0)+)\0\0",
+                          data)
+        strings.append(found.group(1).decode("utf-16-le") if found else None)
+    return (f"{major_minor >> 16}.{major_minor & 0xFFFF}", *strings)
+
+
+def check_program(name, path, version):
     with open(path, "rb") as f:
         header = pe_header(f.read(4096))
     expect(header is not None and header[:2] == (0x8664, 0x20B),
@@ -62,10 +88,16 @@ def check_program(name, path):
             for line in objdump(path, "-p").splitlines() if "DLL Name:" in line}
     expect(dlls and dlls <= SYSTEM_DLLS, f"{name} needs only Windows' DLLs ({sorted(dlls)})")
     expect(".debug_" not in objdump(path, "-h"), f"{name} is stripped")
+    with open(path, "rb") as f:
+        found = version_resource(f.read())
+    expect(found == (version, version, version),
+           f"{name}'s version resource says {version} ({found})")
 
 
-def check(archive):
+def check(archive, version):
     folder = os.path.basename(archive)[:-len(".zip")]
+    expect(folder == f"kvx-{version}-win64", f"the archive is named kvx-{version}-win64.zip "
+                                             f"({os.path.basename(archive)})")
     wanted = {f"{folder}/{n}" for n in ("kvxutil.exe", "kvxctl.exe", "README.md", "LICENSE")}
     with zipfile.ZipFile(archive) as z:
         names = {n for n in z.namelist() if not n.endswith("/")}
@@ -83,7 +115,7 @@ def check(archive):
             for program in SUBSYSTEMS:
                 path = os.path.join(unpacked, folder, program)
                 if os.path.exists(path):
-                    check_program(program, path)
+                    check_program(program, path, version)
             run_alone(os.path.join(unpacked, folder, "kvxctl.exe"))
         finally:
             shutil.rmtree(unpacked)
@@ -101,8 +133,14 @@ def run_alone(path):
 
 
 def main():
-    if len(sys.argv) == 3 and sys.argv[1] == "--make":
-        build = os.path.abspath(sys.argv[2])
+    if len(sys.argv) not in (2, 3):
+        print(__doc__, file=sys.stderr)
+        return 2
+    build = os.path.abspath(sys.argv[1])
+    version = build_version(build)
+    if len(sys.argv) == 3:
+        check(os.path.abspath(sys.argv[2]), version)
+    else:
         out = os.path.join(build, "release-check")
         shutil.rmtree(out, ignore_errors=True)
         subprocess.run(["cpack", "--config", os.path.join(build, "CPackConfig.cmake"),
@@ -110,12 +148,7 @@ def main():
         archives = [f for f in os.listdir(out) if f.endswith(".zip")]
         expect(len(archives) == 1, f"CPack made one archive ({archives})")
         if len(archives) == 1:
-            check(os.path.join(out, archives[0]))
-    elif len(sys.argv) == 2:
-        check(os.path.abspath(sys.argv[1]))
-    else:
-        print(__doc__, file=sys.stderr)
-        return 2
+            check(os.path.join(out, archives[0]), version)
     print(f"check_archive: {len(failures)} failed")
     return 1 if failures else 0
 

@@ -16,7 +16,7 @@ FaultPlan parse_ok(const std::string& text) {
 TEST(FaultPlan, SwitchesMaySitOnSeparateLinesOrBetweenBlanks) {
     const FaultPlan plan = parse_ok(
         "drop-rx=1 drop-tx=2+5\nerror-block=7\r\ntftp-from=192.168.77.11,result=,"
-        "tftp-delay=300@3,seed=42");
+        "tftp-delay=300@3,seed=42 version=3.0.1,stations-keep=3");
     std::mt19937 rng(1);
     EXPECT_TRUE(selector_matches(plan.drop_rx, 1, &rng));
     EXPECT_FALSE(selector_matches(plan.drop_rx, 2, &rng));
@@ -29,6 +29,8 @@ TEST(FaultPlan, SwitchesMaySitOnSeparateLinesOrBetweenBlanks) {
     EXPECT_TRUE(selector_matches(plan.delay_tx, 3, &rng));
     EXPECT_FALSE(selector_matches(plan.delay_tx, 4, &rng));
     EXPECT_EQ(plan.seed, 42u);
+    EXPECT_EQ(plan.version, "3.0.1");
+    EXPECT_EQ(plan.stations_kept, 3);
     EXPECT_FALSE(parse_ok("").silent);
 }
 
@@ -74,6 +76,8 @@ TEST(FaultPlan, MistakesAreRefusedAndChangeNothing) {
                             "tftp-from=+192.168.77.1",
                             "tftp-from=192.168.077.1",
                             "model=",
+                            "version=",
+                            "stations-keep=20",
                             "result=TWELVECHARSX",
                             "silent,bogus"}) {
         FaultPlan plan;

@@ -284,4 +284,51 @@ TEST_F(TftpExchange, DownloadThatCannotBeSavedFails) {
     EXPECT_EQ(result.get(), -1);
 }
 
+// How a transfer ended, as its own record tells it, for the reasons that kvxctl prints.
+TEST_F(TftpExchange, ARecordSaysHowItsTransferEnded) {
+    struct Case {
+        int direction;
+        std::vector<Bytes> answers;  // after the request, one per packet the client sends
+        int end;
+        int32_t blocks;
+        int code;
+        const char* message;
+    };
+    const Bytes block1 = data_packet(1, Bytes(512, 7));
+    const Case cases[] = {
+        {kTftpDownload,
+         {tftp_make_error(2, "Access\tviolation")},
+         kTftpPeerError,
+         0,
+         2,
+         "Access?violation"},
+        {kTftpDownload, {block1, tftp_make_ack(1)}, kTftpUnexpected, 0, 4, ""},
+        // Silence after ACK 1: three intervals, then the last block that went through.
+        {kTftpUpload, {tftp_make_ack(0), tftp_make_ack(1)}, kTftpStoppedAnswering, 1, 0, ""},
+    };
+    static uint8_t buffer[2048];
+    for (const Case& c : cases) {
+        TftpTransfer t = {};
+        t.device = kDevice;
+        t.direction = c.direction;
+        t.remote = "x";
+        t.mode = "octet";
+        t.file = buffer;
+        t.capacity = sizeof buffer;
+        t.size = c.direction == kTftpUpload ? 1500 : 0;
+        t.local = local.c_str();
+        auto result = std::async(std::launch::async, [&t] { return tftp_run(&t); });
+        ASSERT_FALSE(peer.receive_request().empty());
+        for (const Bytes& answer : c.answers) {
+            peer.send(answer);
+            peer.receive_transfer();
+        }
+        EXPECT_EQ(result.get(), -1);
+        EXPECT_EQ(t.end, c.end);
+        EXPECT_EQ(t.blocks, c.blocks);
+        EXPECT_EQ(t.peer_code, c.code);
+        EXPECT_STREQ(t.peer_message, c.message);
+    }
+}
+
 }  // namespace

@@ -57,8 +57,10 @@ SheetDriver::~SheetDriver() {
     }
 }
 
-bool SheetDriver::start(const std::string& folder) {
-    std::string command = "\"" + program_folder() + "\\..\\app\\kvxutil.exe\"";
+bool SheetDriver::start(const std::string& folder, const std::string& program) {
+    const std::string path =
+        program.empty() ? program_folder() + "\\..\\app\\kvxutil.exe" : program;
+    std::string command = "\"" + path + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),

@@ -15,8 +15,9 @@ struct MessageBoxSeen {
 class SheetDriver {
   public:
     ~SheetDriver();
-    // Starts the utility in the folder and waits for its sheet. False when it never showed.
-    bool start(const std::string& folder);
+    // Starts the utility (this build's, or the program given) in the folder and waits for its
+    // sheet. False when it never showed.
+    bool start(const std::string& folder, const std::string& program = std::string());
     HWND sheet() const {
         return sheet_;
     }

@@ -13,6 +13,9 @@ constexpr int kWidth = 200;
 constexpr int kHeight = 60;
 // Sent by progress_destroy: DestroyWindow works only on the window's own thread.
 constexpr UINT kDestroySelf = WM_APP + 1;
+constexpr COLORREF kBarColour = RGB(255, 0, 0);        // red
+constexpr COLORREF kFrameColour = RGB(5, 0, 0);        // next to black
+constexpr COLORREF kPercentColour = RGB(255, 128, 0);  // orange
 
 HINSTANCE program_instance = nullptr;
 HBRUSH bar_brush = nullptr;
@@ -28,8 +31,8 @@ void progress_window_prepare(HINSTANCE instance) {
     progress_window = nullptr;
     current_percent = 0;
     last_notified = 0;
-    bar_brush = CreateSolidBrush(255);
-    frame_brush = CreateSolidBrush(5);
+    bar_brush = CreateSolidBrush(kBarColour);
+    frame_brush = CreateSolidBrush(kFrameColour);
 }
 
 void progress_window_release() {
@@ -116,7 +119,7 @@ void progress_paint(HWND window) {
     Rectangle(dc, 5, 5, (w - 10) * current_percent.load() / 100 + 5, h - 5);
     SelectObject(dc, previous);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, 0x80FF);
+    SetTextColor(dc, kPercentColour);
     char text[16];
     snprintf(text, sizeof text, "%d %%", static_cast<int>(current_percent.load()));
     RECT text_rect = client;

@@ -1,5 +1,6 @@
 // ui_headless.cpp: pages and controls kept in memory behind one lock, ordered as the Win32
 // controls order them, so page code behaves here as it does on screen.
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ascii_text.h"
 #include "headless.h"
 #include "ui.h"
 
@@ -49,6 +51,15 @@ State& state() {
     return s;
 }
 
+std::atomic<uint32_t> list_changes{0};
+
+// Counts a change of entries once it has been made (the lock is released after this).
+struct ListChange {
+    ~ListChange() {
+        ++list_changes;
+    }
+};
+
 // The caller holds the lock. Null when the page does not exist.
 Control* control(PageWindow page, int id) {
     auto found = state().pages.find(page);
@@ -73,18 +84,11 @@ void copy_field(char* field, const char* text) {
     field[kHeadlessTextMax - 1] = '\0';
 }
 
-int lower(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
-}
-
 int compare_nocase(const std::string& a, const std::string& b) {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-        const int d =
-            lower(static_cast<unsigned char>(a[i])) - lower(static_cast<unsigned char>(b[i]));
-        if (d != 0) {
-            return d;
-        }
+    const int d = compare_ignoring_case(a.data(), b.data(), n);
+    if (d != 0) {
+        return d;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
@@ -129,6 +133,8 @@ PageWindow headless_page_create() {
 }
 
 void headless_page_destroy(PageWindow page) {
+    // Its lists go too; a page made later may get the same handle.
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     state().pages.erase(page);
 }
@@ -241,6 +247,7 @@ int ui_list_get(PageWindow page, int id, int index, char* out, int size) {
 }
 
 int ui_list_add(PageWindow page, int id, const char* text) {
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     Control* c = control(page, id);
     if (!c) {
@@ -250,6 +257,7 @@ int ui_list_add(PageWindow page, int id, const char* text) {
 }
 
 int ui_list_insert(PageWindow page, int id, int index, const char* text) {
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     Control* c = control(page, id);
     const int count = c ? static_cast<int>(c->entries.size()) : 0;
@@ -260,6 +268,7 @@ int ui_list_insert(PageWindow page, int id, int index, const char* text) {
 }
 
 int ui_list_delete(PageWindow page, int id, int index) {
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     Control* c = control(page, id);
     if (!c || index < 0 || index >= static_cast<int>(c->entries.size())) {
@@ -275,11 +284,40 @@ int ui_list_delete(PageWindow page, int id, int index) {
 }
 
 void ui_list_clear(PageWindow page, int id) {
+    const ListChange counted;
     std::lock_guard<std::mutex> hold(state().lock);
     if (Control* c = control(page, id)) {
         c->entries.clear();
         c->selection = -1;
     }
+}
+
+int ui_list_find_exact(PageWindow page, int id, const char* text) {
+    std::lock_guard<std::mutex> hold(state().lock);
+    const Control* c = control(page, id);
+    const std::string wanted = text ? text : "";
+    for (size_t i = 0; c && i < c->entries.size(); ++i) {
+        if (compare_nocase(c->entries[i], wanted) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int ui_list_find_prefix(PageWindow page, int id, const char* prefix) {
+    std::lock_guard<std::mutex> hold(state().lock);
+    const Control* c = control(page, id);
+    const std::string wanted = prefix ? prefix : "";
+    for (size_t i = 0; c && i < c->entries.size(); ++i) {
+        if (compare_nocase(c->entries[i].substr(0, wanted.size()), wanted) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+uint32_t ui_list_changes() {
+    return list_changes;
 }
 
 int ui_list_selection(PageWindow page, int id) {

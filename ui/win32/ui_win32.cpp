@@ -4,6 +4,7 @@
 // After windows.h, which it builds on.
 #include <commdlg.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "ui.h"
@@ -16,6 +17,15 @@ HWND window_of(PageWindow page) {
 
 LRESULT send(PageWindow page, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
     return SendDlgItemMessageA(window_of(page), id, message, wparam, lparam);
+}
+
+std::atomic<uint32_t> list_changes{0};
+
+// Counts a change of entries once its message has been handled.
+LRESULT change(PageWindow page, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+    const LRESULT result = send(page, id, message, wparam, lparam);
+    ++list_changes;
+    return result;
 }
 
 int copy_text(const char* from, LRESULT length, char* out, int size) {
@@ -87,23 +97,40 @@ int ui_list_get(PageWindow page, int id, int index, char* out, int size) {
 }
 
 int ui_list_add(PageWindow page, int id, const char* text) {
-    const LRESULT index = send(page, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    const LRESULT index = change(page, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     return index < 0 ? -1 : static_cast<int>(index);
 }
 
 int ui_list_insert(PageWindow page, int id, int index, const char* text) {
-    const LRESULT at =
-        send(page, id, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+    const LRESULT at = change(page, id, LB_INSERTSTRING, static_cast<WPARAM>(index),
+                              reinterpret_cast<LPARAM>(text));
     return at < 0 ? -1 : static_cast<int>(at);
 }
 
 int ui_list_delete(PageWindow page, int id, int index) {
-    const LRESULT left = send(page, id, LB_DELETESTRING, static_cast<WPARAM>(index));
+    const LRESULT left = change(page, id, LB_DELETESTRING, static_cast<WPARAM>(index));
     return left < 0 ? -1 : static_cast<int>(left);
 }
 
 void ui_list_clear(PageWindow page, int id) {
-    send(page, id, LB_RESETCONTENT);
+    change(page, id, LB_RESETCONTENT);
+}
+
+// The list box searches itself, in one message: from the top (-1: start before entry 0).
+int ui_list_find_exact(PageWindow page, int id, const char* text) {
+    const LRESULT index =
+        send(page, id, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    return index < 0 ? -1 : static_cast<int>(index);
+}
+
+int ui_list_find_prefix(PageWindow page, int id, const char* prefix) {
+    const LRESULT index =
+        send(page, id, LB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(prefix));
+    return index < 0 ? -1 : static_cast<int>(index);
+}
+
+uint32_t ui_list_changes() {
+    return list_changes;
 }
 
 int ui_list_selection(PageWindow page, int id) {

@@ -1,0 +1,111 @@
+// target_spec_test.cpp: --target specs: what each names, and the mistakes refused.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "target_spec.h"
+
+namespace {
+
+struct Expanded {
+    int result;
+    std::vector<uint32_t> addresses;
+    std::string error;
+};
+
+Expanded expand(std::vector<const char*> specs) {
+    Expanded e;
+    e.result =
+        target_specs_expand(specs.data(), static_cast<int>(specs.size()), &e.addresses, &e.error);
+    return e;
+}
+
+constexpr uint32_t quad(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return a << 24 | b << 16 | c << 8 | d;
+}
+
+TEST(TargetSpec, WhatEachFormNames) {
+    const char* file = "target_spec_test.txt";
+    FILE* f = fopen(file, "w");
+    ASSERT_NE(f, nullptr);
+    fputs("# branch office\n10.2.0.7\n\n  10.2.0.9-10  # printers' neighbours\r\n", f);
+    fclose(f);
+    const std::string at_file = std::string("@") + file;
+    struct Row {
+        std::vector<const char*> specs;
+        size_t count;
+        uint32_t first;
+        uint32_t last;
+    };
+    const Row rows[] = {
+        {{"192.168.5.10"}, 1, quad(192, 168, 5, 10), quad(192, 168, 5, 10)},
+        {{"192.168.5.10-200"}, 191, quad(192, 168, 5, 10), quad(192, 168, 5, 200)},
+        {{"192.168.5.250-192.168.6.5"}, 12, quad(192, 168, 5, 250), quad(192, 168, 6, 5)},
+        {{"10.1.2.0/24"}, 254, quad(10, 1, 2, 1), quad(10, 1, 2, 254)},
+        {{"10.1.2.77/24"}, 254, quad(10, 1, 2, 1), quad(10, 1, 2, 254)},  // host bits dropped
+        {{"10.1.0.0/16"}, 65534, quad(10, 1, 0, 1), quad(10, 1, 255, 254)},
+        {{"10.1.2.6/31"}, 2, quad(10, 1, 2, 6), quad(10, 1, 2, 7)},
+        {{"10.1.2.6/32"}, 1, quad(10, 1, 2, 6), quad(10, 1, 2, 6)},
+        // Overlaps are listed once, in address order.
+        {{"10.0.0.9", "10.0.0.1-10", "10.0.0.4"}, 10, quad(10, 0, 0, 1), quad(10, 0, 0, 10)},
+        {{at_file.c_str()}, 3, quad(10, 2, 0, 7), quad(10, 2, 0, 10)},
+    };
+    for (const Row& row : rows) {
+        const Expanded e = expand(row.specs);
+        SCOPED_TRACE(row.specs[0]);
+        ASSERT_EQ(e.result, 0) << e.error;
+        ASSERT_EQ(e.addresses.size(), row.count);
+        EXPECT_EQ(e.addresses.front(), row.first);
+        EXPECT_EQ(e.addresses.back(), row.last);
+    }
+    remove(file);
+}
+
+TEST(TargetSpec, MistakesAreNamed) {
+    const char* file = "target_spec_bad.txt";
+    FILE* f = fopen(file, "w");
+    ASSERT_NE(f, nullptr);
+    fputs("10.0.0.1\n10.0.0.0/8\n", f);
+    fclose(f);
+    const std::string at_file = std::string("@") + file;
+    struct Row {
+        const char* spec;
+        const char* says;
+    };
+    const Row rows[] = {
+        {"300.1.1.1", "--target 300.1.1.1: not an IPv4 address"},
+        {"10.0.0.0/7", "--target 10.0.0.0/7: a block may be at most a /16"},
+        {"10.0.0.5-3", "--target 10.0.0.5-3: the range ends before it begins"},
+        {"10.0.0.5-300", "not a range"},
+        {"10.0.0.0/33", "not a block"},
+        {"10.0.0", "not an IPv4 address"},
+        {"10.0.0.1.", "not an IPv4 address"},
+        {"255.255.255.255", "not the address of one telephone"},
+        {"", "not an IPv4 address"},
+        {"@no-such-targets.txt", "cannot read no-such-targets.txt"},
+        {at_file.c_str(), "target_spec_bad.txt line 2: 10.0.0.0/8: a block may be at most"},
+        {"10.0.0.0-10.2.0.0", "more than 65536 addresses"},
+    };
+    for (const Row& row : rows) {
+        std::vector<uint32_t> kept = {7};
+        std::string error;
+        const char* specs[] = {row.spec};
+        EXPECT_EQ(target_specs_expand(specs, 1, &kept, &error), -1) << row.spec;
+        EXPECT_NE(error.find(row.says), std::string::npos) << row.spec << ": " << error;
+        EXPECT_EQ(kept, std::vector<uint32_t>{7}) << row.spec;
+    }
+    std::vector<std::string> blocks;
+    for (int i = 0; i <= 16; ++i) {
+        blocks.push_back("10." + std::to_string(i) + ".0.0/16");
+    }
+    std::vector<const char*> specs;
+    for (const std::string& block : blocks) {
+        specs.push_back(block.c_str());
+    }
+    EXPECT_EQ(expand(specs).result, -1) << "each block fits; all together are too many";
+    remove(file);
+}
+
+}  // namespace

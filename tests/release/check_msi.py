@@ -1,0 +1,163 @@
+#!/usr/bin/env python3
+"""Checks the Windows installer of a Windows build: named kvx-VERSION-win64.msi with the
+build's version and exactly the programs and texts of the archive; then, under Wine in a fresh
+prefix, a quiet install puts those files under Program Files, a Start-menu shortcut to the
+utility and an uninstall entry in place, the installed kvxutil.exe opens its sheet (with
+--probe), a newer version installed over it replaces it, and a quiet uninstall removes every
+file it put.
+
+    check_msi.py BUILD_DIR [--msi MSI] [--probe INSTALLED_SHEET_PROBE]
+
+Without --msi it builds one (the build's target msi). It runs itself inside a private network
+namespace on a virtual display, with a wineserver of its own prefix started there.
+"""
+import argparse
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+NAME = "KVX-350RT Utility"
+FILES = {"kvxutil.exe", "kvxctl.exe", "README.md", "LICENSE"}
+QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+failures = []
+
+
+def expect(ok, what):
+    print(("ok    " if ok else "FAIL  ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+
+
+def build_version(build):
+    with open(os.path.join(build, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("CMAKE_PROJECT_VERSION:"):
+                return line.strip().split("=", 1)[1]
+    raise SystemExit("check_msi: no project version in the build's CMakeCache.txt")
+
+
+def msi_table(msi, table):
+    """Rows of an MSI table as lists of fields (msiinfo export: two header lines first)."""
+    out = subprocess.run(["msiinfo", "export", msi, table], capture_output=True, text=True,
+                         check=True).stdout
+    return [line.split("\t") for line in out.splitlines()[3:]]
+
+
+def check_tables(msi, version):
+    expect(os.path.basename(msi) == f"kvx-{version}-win64.msi",
+           f"the installer is named kvx-{version}-win64.msi ({os.path.basename(msi)})")
+    properties = {row[0]: row[1] for row in msi_table(msi, "Property") if len(row) > 1}
+    expect(properties.get("ProductVersion") == version,
+           f"its ProductVersion is {version} ({properties.get('ProductVersion')})")
+    upgrades = [row[0] for row in msi_table(msi, "Upgrade")]
+    expect(properties.get("UpgradeCode") and upgrades and
+           set(upgrades) == {properties["UpgradeCode"]},
+           "it looks for older versions of its own upgrade code to replace")
+    names = {row[2] for row in msi_table(msi, "File") if len(row) > 2}
+    expect(names == FILES, f"it installs exactly {sorted(FILES)} ({sorted(names)})")
+
+
+class Wine:
+    """A fresh prefix whose wineserver runs in this (private) namespace."""
+
+    def __init__(self):
+        self.prefix = tempfile.mkdtemp(prefix="kvx-msi-prefix-")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        subprocess.run(["wineboot", "-i"], env=self.env, timeout=600, **QUIET)
+        self.run("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        # Helpers that outlive a program must not hold our pipes open.
+        subprocess.run(["wineserver", "-p"], env=self.env, **QUIET)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, timeout=300, **QUIET)
+
+    def run(self, *words):
+        return subprocess.run(["wine", *words], env=self.env, capture_output=True, text=True,
+                              timeout=300)
+
+    def products(self):
+        """Uninstall entries of ours: {product code}|||name lines of `uninstaller --list`."""
+        listed = self.run("uninstaller", "--list").stdout.splitlines()
+        return [line.split("|")[0] for line in listed if line.endswith("|" + NAME)]
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, **QUIET)
+        shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def check_install(build, msi, version, probe):
+    staged = os.path.join(build, "msi")
+    newer = os.path.join(tempfile.mkdtemp(prefix="kvx-msi-"), "newer.msi")
+    subprocess.run(["wixl", "--arch", "x64", "--define", f"Version={version}.1", "--output",
+                    newer, os.path.join(staged, "kvx.wxs")], check=True, **QUIET)
+    wine = Wine()
+    try:
+        folder = os.path.join(wine.prefix, "drive_c", "Program Files", NAME)
+        done = wine.run("msiexec", "/i", windows_path(msi), "/qn")
+        expect(done.returncode == 0, f"msiexec /i /qn succeeds (status {done.returncode})")
+        present = set(os.listdir(folder)) if os.path.isdir(folder) else set()
+        expect(present == FILES, f"Program Files\\{NAME} holds {sorted(FILES)} "
+                                 f"({sorted(present)})")
+        same = [n for n in present & FILES if open(os.path.join(folder, n), "rb").read() ==
+                open(os.path.join(staged, n), "rb").read()]
+        expect(len(same) == len(FILES), "the installed files are the packaged ones")
+        links = glob.glob(os.path.join(wine.prefix, "drive_c", "**", "Start Menu", "Programs",
+                                       f"{NAME}.lnk"), recursive=True)
+        link = open(links[0], "rb").read() if len(links) == 1 else b""
+        expect(b"kvxutil.exe" in link or "kvxutil.exe".encode("utf-16-le") in link,
+               f"a Start-menu shortcut leads to kvxutil.exe ({links})")
+        first = wine.products()
+        expect(len(first) == 1, f"an uninstall entry for {NAME} ({first})")
+        if probe:
+            done = wine.run(probe, f"C:\\Program Files\\{NAME}\\kvxutil.exe")
+            print(done.stdout, end="")
+            expect(done.returncode == 0, "the installed kvxutil.exe opens its sheet")
+
+        done = wine.run("msiexec", "/i", windows_path(newer), "/qn")
+        after = wine.products()
+        expect(done.returncode == 0 and len(after) == 1 and after != first,
+               f"version {version}.1 replaces {version} ({first} then {after})")
+
+        done = wine.run("msiexec", "/x", windows_path(newer), "/qn")
+        expect(done.returncode == 0, f"msiexec /x /qn succeeds (status {done.returncode})")
+        left = [p for p in [folder] + links if os.path.exists(p)]
+        expect(not left, f"uninstalling removes the files and the shortcut (left: {left})")
+        expect(not wine.products(), "and the uninstall entry")
+    finally:
+        wine.close()
+        shutil.rmtree(os.path.dirname(newer), ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("build")
+    parser.add_argument("--msi")
+    parser.add_argument("--probe")
+    args = parser.parse_args()
+    if os.environ.get("KVX_MSI_CHECK") != "inside":
+        os.environ["KVX_MSI_CHECK"] = "inside"
+        wrap = [os.path.join(ROOT, "tests", "ui_e2e", "with-display"),
+                os.path.join(ROOT, "scripts", "netns-isolated")]
+        os.execv(wrap[0], wrap + [sys.executable] + sys.argv)
+    build = os.path.abspath(args.build)
+    version = build_version(build)
+    msi = args.msi
+    if not msi:
+        subprocess.run(["cmake", "--build", build, "--target", "msi"], check=True,
+                       stdout=subprocess.DEVNULL)
+        msi = os.path.join(build, f"kvx-{version}-win64.msi")
+    check_tables(msi, version)
+    check_install(build, os.path.abspath(msi), version, args.probe)
+    print(f"check_msi: {len(failures)} failed")
+    return 1 if failures else 0
+
+
+sys.exit(main())
