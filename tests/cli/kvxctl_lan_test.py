@@ -5,58 +5,30 @@ output, its exit status and the phones' settings. Writes a GoogleTest-style XML 
 
     kvxctl_lan_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
-import json
 import socket
 import sys
 
 sys.dont_write_bytecode = True  # nothing of a test run lands in the source tree
-from lan_scenarios import main, wait_for_port  # noqa: E402
+from lan_scenarios import main  # noqa: E402
 
 
 # ---------------------------------------------------------------- scenarios, run inside a LAN
 # Each is (testlan options, checks); the checks' names are the report's test cases.
 
-def discovery_of_our_model_only(lan):
-    lan.check("DiscoveryListsOurModelAndIgnoresOtherModelsAndRepliesWithoutVersion")
-    status, out, _ = lan.run("discover")
-    lan.expect("exit status", status, 0)
-    lan.expect("addresses", out, ["192.168.77.10", "192.168.77.11", "192.168.77.12"])
-    lan.check("DiscoveryPrintsJson")
-    status, out, _ = lan.run("discover", "--json", "--wait", "1000")
-    lan.expect("exit status", status, 0)
-    lan.expect("json devices", json.loads("\n".join(out))["devices"],
-               ["192.168.77.10", "192.168.77.11", "192.168.77.12"])
-
-
 def a_fleet(lan):
     # Two segments of 240 phones each: the replies to one broadcast, and to a command sent to
-    # every phone, all arrive at once.
+    # every phone, all arrive at once. The limited broadcast leaves by the default route's
+    # interface (c0) alone; segment 2 hears its subnet's directed broadcast, sent through c1.
     phones = sorted(f"192.168.{n}.{10 + i}" for n in (77, 78) for i in range(240))
-    lan.check("DiscoveryOfAFleetListsEveryPhoneOnceInTextOrder")
+    lan.check("DiscoveryOfAFleetBehindEveryInterfaceListsEveryPhoneOnceInTextOrder")
     status, out, _ = lan.run("discover", "--wait", "5000")
     lan.expect("exit status", status, 0)
     lan.expect("addresses", out, phones)
     lan.check("ACommandToAFleetGetsEveryPhonesResult")
-    status, out, _ = lan.run("misc", "--name", "admin", "--password", "admin", "--all",
-                             "--wait", "10000")
+    status, out, _ = lan.run("misc", "--name", "admin", "--password", "admin",
+                             "--ringer", "Tone 3", "--all", "--wait", "10000")
     lan.expect("exit status", status, 0)
     lan.expect("output", out, [f"{phone} --- OK" for phone in phones])
-
-
-def discovery_of_two_segments(lan):
-    # The limited broadcast leaves by the default route's interface (c0) alone; the phones of
-    # segment 2 hear their subnet's directed broadcast, which kvxctl sends through c1.
-    lan.check("DiscoveryReachesPhonesBehindEveryInterface")
-    status, out, _ = lan.run("discover")
-    lan.expect("exit status", status, 0)
-    lan.expect("addresses", out,
-               ["192.168.77.10", "192.168.77.11", "192.168.78.10", "192.168.78.11"])
-    lan.check("CommandsReachPhonesOnBothSegments")
-    status, out, _ = lan.run("misc", "--name", "admin", "--password", "admin",
-                             "--ringer", "Tone 3", "--all")
-    lan.expect("exit status", status, 0)
-    lan.expect("output", out, [f"192.168.{n} --- OK" for n in
-                               ("77.10", "77.11", "78.10", "78.11")])
     lan.expect("ringer of a phone on segment 2",
                lan.settings("192.168.78.11")["ringer_type"], "2")
 
@@ -76,6 +48,14 @@ def nobody_answers(lan):
                              "192.168.77.10", "--wait", "500")
     lan.expect("exit status", status, 1)
     lan.expect("output", out, ["192.168.77.10 --- no reply"])
+    lan.check("APortInUseIsReported")
+    holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    holder.bind(("0.0.0.0", 10000))
+    status, out, err = lan.run("discover")
+    holder.close()
+    lan.expect("exit status", status, 3)
+    lan.expect("output", out, [])
+    lan.expect_in("message", "port 10000 is in use", err)
 
 
 def credentials(lan):
@@ -104,10 +84,6 @@ def credentials(lan):
                              "--new-password", "new1", "--confirm", "New1", "192.168.77.10")
     lan.expect("exit status", status, 2)
     lan.expect_in("message", "Incorrect Administrator Password.", err)
-    status, _, err = lan.run("admin", "--name", "boss", "--password", "secret1",
-                             "--new-password", "new_1", "192.168.77.10")
-    lan.expect("exit status", status, 2)
-    lan.expect_in("message", "Name and Password only accepts A~Z, a~z, 0~9.", err)
     lan.expect("password", lan.settings("192.168.77.10")["admin_password"], "secret1")
 
     lan.check("MiscChangesThePhonesWhoseCredentialsMatch")
@@ -132,51 +108,10 @@ def credentials(lan):
                ["0", "0", "0", "1"])
 
 
-def bad_datagrams(lan):
-    lan.check("DiscoveryGoesOnAfterAnOversizedAndAnEmptyDatagram")
-    running = lan.start("discover", "--wait", "4000")
-    lan.expect("port 10000 held", wait_for_port(10000), True)
-    # The phones answer 1.5 s late: these arrive first.
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.sendto(b"?\r\ndevice KVX-350RT\r\nversion 1\r\n" + b"x" * 3000, ("127.0.0.1", 10000))
-    s.sendto(b"", ("127.0.0.1", 10000))
-    s.close()
-    out, _ = running.communicate(timeout=120)
-    lan.expect("exit status", running.returncode, 0)
-    lan.expect("addresses", out.replace("\r", "").splitlines(),
-               ["192.168.77.10", "192.168.77.11"])
-
-    lan.check("CommandsGoOnAfterOneToAnAddressWhereNothingListens")
-    # 192.168.77.1 is this machine itself, where nothing listens on port 9999: the command is
-    # answered by an ICMP port unreachable, which Windows reports on the channel's socket.
-    status, out, _ = lan.run("admin", "--name", "admin", "--password", "admin",
-                             "--new-password", "b2", "192.168.77.1", "192.168.77.10",
-                             "--wait", "4000")
-    lan.expect("exit status", status, 1)
-    lan.expect("output", out, ["192.168.77.1 --- no reply", "192.168.77.10 --- OK"])
-    lan.expect("password", lan.settings("192.168.77.10")["admin_password"], "b2")
-
-
-def port_taken(lan):
-    lan.check("APortInUseIsReported")
-    holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    holder.bind(("0.0.0.0", 10000))
-    status, out, err = lan.run("discover")
-    holder.close()
-    lan.expect("exit status", status, 3)
-    lan.expect("output", out, [])
-    lan.expect_in("message", "port 10000 is in use", err)
-
-
 SCENARIOS = {
-    "our_model": (["--phones", "5", "--fault", "192.168.77.13=model=KVX-351",
-                   "--fault", "192.168.77.14=no-version"], discovery_of_our_model_only),
     "fleet": (["--phones", "240", "--phones2", "240"], a_fleet),
-    "two_segments": (["--phones", "2", "--phones2", "2"], discovery_of_two_segments),
     "silent": (["--phones", "1", "--faults", "silent"], nobody_answers),
     "credentials": (["--phones", "3"], credentials),
-    "bad_datagrams": (["--phones", "2", "--faults", "delay=1500"], bad_datagrams),
-    "port_taken": (["--phones", "1"], port_taken),
 }
 
 

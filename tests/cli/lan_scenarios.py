@@ -8,7 +8,6 @@ import argparse
 import os
 import subprocess
 import sys
-import time
 import xml.etree.ElementTree as ET
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -32,10 +31,6 @@ class Lan:
         # The Windows build writes CR LF.
         return (done.returncode, done.stdout.replace("\r", "").splitlines(),
                 done.stderr.replace("\r", ""))
-
-    def start(self, *args):
-        return subprocess.Popen(self.command + list(args), stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True)
 
     def phone_folder(self, ip):
         return os.path.join(self.state, ip)
@@ -73,18 +68,6 @@ class Lan:
     def expect_true(self, what, condition):
         if not condition:
             self.fail(what)
-
-
-def wait_for_port(port, seconds=60):
-    """Until some socket of this namespace holds the UDP port."""
-    end = time.time() + seconds
-    suffix = f":{port:04X}"
-    while time.time() < end:
-        with open("/proc/net/udp") as f:
-            if any(line.split()[1].endswith(suffix) for line in list(f)[1:]):
-                return True
-        time.sleep(0.01)
-    return False
 
 
 # ---------------------------------------------------------------- outside: one LAN per scenario

@@ -16,6 +16,7 @@
 #include "progress_recorder.h"
 #include "scripted_socket.h"
 #include "tftp_client.h"
+#include "tftp_packet.h"
 
 namespace {
 
@@ -41,13 +42,6 @@ int get16(const std::vector<uint8_t>& packet, size_t at) {
 
 uint8_t file_byte(size_t index) {
     return static_cast<uint8_t>(index * 7 + 3);
-}
-
-std::vector<uint8_t> request_bytes(int opcode) {
-    std::vector<uint8_t> out = {0, static_cast<uint8_t>(opcode)};
-    const std::string text = std::string(kRemote) + '\0' + "octet" + '\0';
-    out.insert(out.end(), text.begin(), text.end());
-    return out;
 }
 
 std::vector<ScriptedDatagram> parse_script(const uint8_t* data, size_t size, long* polls_total) {
@@ -76,7 +70,7 @@ std::vector<ScriptedDatagram> parse_script(const uint8_t* data, size_t size, lon
 // to the telephone only its request, its ERROR, and ACKs (download) or DATA of the file (upload).
 void check_sent(bool upload, int32_t size, const Endpoint& stranger, int* last_block) {
     const std::vector<SentDatagram>& sent = script_sent();
-    const std::vector<uint8_t> request = request_bytes(upload ? 2 : 1);
+    const std::vector<uint8_t> request = tftp_make_request(upload ? kTftpWrq : kTftpRrq, kRemote);
     fuzz_require(
         !sent.empty() && sent[0].bytes == request && same(sent[0].to, endpoint(kPhone, 69)),
         "the request goes to port 69 first");

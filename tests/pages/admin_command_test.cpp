@@ -92,13 +92,8 @@ TEST_F(AdminFrame, TheFirstFailingCheckDecidesTheMessage) {
 TEST_F(AdminFrame, WithoutChangeTheOldNameGoesTwiceWhateverTheNewNameEditHolds) {
     ASSERT_EQ(build({"admin", false, "bad name!", "old1", "New2", "New2"}), 0);
     EXPECT_EQ(message(), "");
-    EXPECT_EQ(payload(), "admin;!sep!;admin;!sep!;old1;!sep!;New2");
     EXPECT_EQ(memcmp(frame.bytes, "@ ", 2), 0);
-    EXPECT_EQ(frame.length,
-              static_cast<int32_t>(strlen("admin;!sep!;admin;!sep!;old1;!sep!;New2")) + 2);
-}
-
-TEST_F(AdminFrame, WithChangeTheNewNameIsSent) {
+    EXPECT_EQ(payload(), "admin;!sep!;admin;!sep!;old1;!sep!;New2");
     ASSERT_EQ(build({"admin", true, "Boss7", "old1", "New2", "New2"}), 0);
     EXPECT_EQ(payload(), "admin;!sep!;Boss7;!sep!;old1;!sep!;New2");
 }

@@ -50,36 +50,11 @@ struct MiscFrame : testing::Test {
     }
 };
 
-TEST_F(MiscFrame, BoxesStartWithTheirEntriesAndInitialSelections) {
-    const char* const expected[kMiscBoxCount][9] = {
-        {"Tone 1", "Tone 2", "Tone 3", "Tone 4", "Melody 5", "Melody 6", "Melody 7", "Melody 8",
-         "MP3_Ring 9"},
-        {"Melody", "Tone", "MP3 Hold"},
-        {"Disable", "Enable"},
-        {"Disable", "Enable"},
-    };
-    const int ids[kMiscBoxCount] = {1035, 1036, 1037, 1038};
-    const int counts[kMiscBoxCount] = {9, 3, 2, 2};
-    const int initial[kMiscBoxCount] = {0, 0, 0, 1};
-    for (int b = 0; b < kMiscBoxCount; ++b) {
-        EXPECT_EQ(kMiscBoxes[b].id, ids[b]);
-        ASSERT_EQ(ui_combo_count(page, ids[b]), counts[b]);
-        for (int i = 0; i < counts[b]; ++i) {
-            EXPECT_STREQ(kMiscBoxes[b].entries[i], expected[b][i]);
-        }
-        EXPECT_EQ(ui_combo_selection(page, ids[b]), initial[b]);
-        EXPECT_EQ(remembered[b], initial[b]);
-    }
-}
-
-TEST_F(MiscFrame, InitialSelectionsEndThePayloadIn0001) {
+TEST_F(MiscFrame, ChosenEntriesAreSentAsTheirIndicesAndRemembered) {
     ASSERT_EQ(build("admin", "secret"), 0);
     EXPECT_EQ(headless_message_count(), 0);
-    EXPECT_EQ(payload(), "admin;!sep!;secret;!sep!;0001");
+    EXPECT_EQ(payload(), "admin;!sep!;secret;!sep!;0001");  // the initial selections
     EXPECT_EQ(frame.length, static_cast<int32_t>(strlen("admin;!sep!;secret;!sep!;0001")) + 2);
-}
-
-TEST_F(MiscFrame, ChosenEntriesAreSentAsTheirIndicesAndRemembered) {
     ui_combo_select(page, 1035, 8);  // MP3_Ring 9
     ui_combo_select(page, 1036, 2);  // MP3 Hold
     ui_combo_select(page, 1037, 1);  // Enable

@@ -45,21 +45,6 @@ TEST_F(StationFile, ClearedRecordIsWrittenAsFortyFiveCrLfLines) {
     EXPECT_EQ(read_raw(), expected);
 }
 
-TEST_F(StationFile, WrittenFileReadsBackToTheSameRecord) {
-    list.volume = -7;
-    list.default_station = 99;
-    strcpy(list.name[0], "Jazz = Radio");
-    strcpy(list.url[0], "http://example.test/stream?a=1&b=2");
-    strcpy(list.name[19], " leading blank");
-    memset(list.name[5], 'n', kStationNameSize - 1);
-    memset(list.url[5], 'u', kStationUrlSize - 1);
-    ASSERT_EQ(station_list_write(&list, path.c_str()), 1);
-    StationList back;
-    memset(&back, 0x55, sizeof back);
-    ASSERT_EQ(station_list_read(&back, path.c_str()), 1);
-    EXPECT_EQ(memcmp(&back, &list, sizeof list), 0);
-}
-
 TEST_F(StationFile, ReaderIsLooseAboutCaseOrderHeadersAndLineEnds) {
     const StationList got = read(
         "name3=abc\nURL3=http://x/?q=1\r\nName12=a b\rignored\nName1= abc\n"
@@ -136,15 +121,6 @@ TEST(StationCompaction, NamedStationsMoveUpWithTheirUrls) {
     strcpy(nameless.url[4], "orphan");
     EXPECT_EQ(station_list_compact(&nameless), 0);
     EXPECT_STREQ(nameless.url[4], "");
-}
-
-TEST(KeyCompare, LowerCaseDifferenceOfTheFirstMismatch) {
-    EXPECT_EQ(key_compare("Volume", "VOLUME=3", 6), 0);
-    EXPECT_EQ(key_compare("Name", "name1=x", 4), 0);
-    EXPECT_EQ(key_compare("Name", "Nb", 4), 'a' - 'b');
-    EXPECT_EQ(key_compare("URL", "UR", 3), 'l');  // a shorter text differs at its terminator
-    EXPECT_EQ(key_compare("URL", "x", 0), 0);
-    EXPECT_EQ(key_compare("URL", "x", -1), 0);
 }
 
 }  // namespace

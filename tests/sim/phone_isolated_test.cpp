@@ -4,13 +4,10 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -468,71 +465,6 @@ TEST_F(Rig, ReloadedFaultsCountAgainAndBadOnesChangeNothing) {
     EXPECT_TRUE(await(&got, 2000, other));  // the earlier switches stay: tx 2 goes out
     EXPECT_EQ(got.opcode(), kTftpData);
     close(other);
-}
-
-// ------------------------------------------------------------------ the program itself
-
-std::string read_text(const std::string& path) {
-    std::stringstream all;
-    all << std::ifstream(path, std::ios::binary).rdbuf();
-    return all.str();
-}
-
-struct Program : Rig {
-    pid_t launch(const std::string& arguments) {
-        const std::string ready = folder + "-ready";
-        remove(ready.c_str());
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const std::string line = std::string("exec ") + KVXPHONE_PATH + " " + arguments +
-                                     " --ready-file " + ready + " >/dev/null 2>&1";
-            execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && !std::filesystem::exists(ready); ++i) {
-            usleep(10000);
-        }
-        EXPECT_TRUE(std::filesystem::exists(ready)) << "kvxphone did not get ready";
-        remove(ready.c_str());
-        return pid;
-    }
-    std::string discover() {
-        send_text("?");
-        pollfd entry = {client, POLLIN, 0};
-        char buffer[2048];
-        const ssize_t n = poll(&entry, 1, 2000) == 1 ? recv(client, buffer, sizeof buffer, 0) : 0;
-        return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : "";
-    }
-    static int stop(pid_t pid, int signal_number) {
-        kill(pid, signal_number);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-TEST_F(Program, ServesUntilSigtermRereadsFaultsOnSighupAndKeepsItsPorts) {
-    const pid_t pid = launch("--address 127.0.0.1 --state " + folder + " --faults model=KVX-1");
-    EXPECT_NE(discover().find("device KVX-1\r\n"), std::string::npos);
-    std::ofstream(folder + "/127.0.0.1/faults", std::ios::trunc) << "no-version\n";
-    kill(pid, SIGHUP);
-    const std::string log = folder + "/127.0.0.1/events.log";
-    for (int i = 0; i < 200 && read_text(log).find("faults loaded=no-version") == std::string::npos;
-         ++i) {
-        usleep(10000);
-    }
-    const std::string reply = discover();
-    EXPECT_EQ(reply.rfind("?\r\ndevice KVX-350RT\r\nmac ", 0), 0u) << reply;
-
-    // A second phone on the same address cannot bind, says so and ends.
-    const std::string second = std::string(KVXPHONE_PATH) + " --address 127.0.0.1 --state " +
-                               folder + "-second >/dev/null 2>&1";
-    const int status = std::system(second.c_str());
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
-    std::filesystem::remove_all(folder + "-second");
-    EXPECT_FALSE(discover().empty()) << "the first one still serves";
-    EXPECT_EQ(stop(pid, SIGTERM), 0);
-    EXPECT_NE(read_text(log).find(" stop\n"), std::string::npos);
 }
 
 }  // namespace

@@ -11,51 +11,6 @@
 #include <sys/socket.h>
 #endif
 
-namespace {
-
-void put16(Bytes* out, int value) {
-    out->push_back(static_cast<uint8_t>(value >> 8));
-    out->push_back(static_cast<uint8_t>(value));
-}
-
-}  // namespace
-
-Bytes request_packet(int opcode, const std::string& name) {
-    Bytes out;
-    put16(&out, opcode);
-    out.insert(out.end(), name.begin(), name.end());
-    out.push_back(0);
-    for (char c : std::string("octet")) {
-        out.push_back(static_cast<uint8_t>(c));
-    }
-    out.push_back(0);
-    return out;
-}
-
-Bytes data_packet(int block, const Bytes& data) {
-    Bytes out;
-    put16(&out, 3);
-    put16(&out, block);
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
-Bytes ack_packet(int block) {
-    Bytes out;
-    put16(&out, 4);
-    put16(&out, block);
-    return out;
-}
-
-Bytes error_packet(int code, const std::string& text) {
-    Bytes out;
-    put16(&out, 5);
-    put16(&out, code);
-    out.insert(out.end(), text.begin(), text.end());
-    out.push_back(0);
-    return out;
-}
-
 Bytes file_bytes(size_t size) {
     Bytes out(size);
     uint32_t x = 2463534242u;

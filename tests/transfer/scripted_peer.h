@@ -1,5 +1,6 @@
 // scripted_peer.h: a TFTP peer for tests that checks every packet the client sends and
-// answers exactly as the test says, from a port of its own as a real server does.
+// answers exactly as the test says, from a port of its own as a real server does. Its packets
+// are packed by the simulated phone's tftp_packet, as every test peer's are.
 #pragma once
 
 #include <cstdint>
@@ -7,13 +8,13 @@
 #include <vector>
 
 #include "platform.h"
+#include "tftp_packet.h"
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = Packet;
 
-Bytes request_packet(int opcode, const std::string& name);
-Bytes data_packet(int block, const Bytes& data);
-Bytes ack_packet(int block);
-Bytes error_packet(int code, const std::string& text);
+inline Bytes data_packet(int block, const Bytes& data) {
+    return tftp_make_data(static_cast<uint16_t>(block), data.data(), data.size());
+}
 Bytes file_bytes(size_t size);  // deterministic, not repetitive within a block
 // A UDP socket bound to one loopback address, to play another host.
 Socket udp_bound_to(const char* address);

@@ -55,15 +55,15 @@ struct TftpExchange : testing::Test {
     }
     // Plays a well-behaved server for an upload of file, checking every DATA packet.
     void serve_upload(const Bytes& file, const std::string& remote) {
-        ASSERT_EQ(peer.receive_request(), request_packet(2, remote));
-        peer.send(ack_packet(0));
+        ASSERT_EQ(peer.receive_request(), tftp_make_request(2, remote));
+        peer.send(tftp_make_ack(0));
         size_t offset = 0;
         for (int block = 1;; ++block) {
             const size_t n = std::min<size_t>(512, file.size() - offset);
             const Bytes expected(file.begin() + static_cast<long>(offset),
                                  file.begin() + static_cast<long>(offset + n));
             ASSERT_EQ(peer.receive_transfer(), data_packet(block, expected)) << "block " << block;
-            peer.send(ack_packet(block));
+            peer.send(tftp_make_ack(block));
             offset += n;
             if (n < 512) {
                 return;
@@ -116,13 +116,13 @@ TEST_F(TftpExchange, DownloadsEndOnAShortOrEmptyBlockAndWriteTheExactBytes) {
         const Bytes file = file_bytes(size);
         int32_t received = -1;
         auto result = download("getmp3cfg.###", &received);
-        ASSERT_EQ(peer.receive_request(), request_packet(1, "getmp3cfg.###"));
+        ASSERT_EQ(peer.receive_request(), tftp_make_request(1, "getmp3cfg.###"));
         for (size_t offset = 0, block = 1;; offset += 512, ++block) {
             const size_t n = std::min<size_t>(512, size - offset);
             peer.send(data_packet(static_cast<int>(block),
                                   Bytes(file.begin() + static_cast<long>(offset),
                                         file.begin() + static_cast<long>(offset + n))));
-            ASSERT_EQ(peer.receive_transfer(), ack_packet(static_cast<int>(block)));
+            ASSERT_EQ(peer.receive_transfer(), tftp_make_ack(static_cast<int>(block)));
             if (n < 512) {
                 break;
             }
@@ -142,7 +142,7 @@ TEST_F(TftpExchange, SilentPeerGetsThreeRequestsThreeSecondsApart) {
         if (request.empty()) {
             break;
         }
-        EXPECT_EQ(request, request_packet(1, "getmp3cfg.###"));
+        EXPECT_EQ(request, tftp_make_request(1, "getmp3cfg.###"));
         arrivals.push_back(clock_now());
     }
     EXPECT_EQ(result.get(), -1);
@@ -158,12 +158,12 @@ TEST_F(TftpExchange, TimeoutsAddUpOverOneTransfer) {
     auto result = upload("hold.mp3");
     // Two packets are answered only after their retransmission; the third expiry, on the
     // next packet, ends the transfer although progress was made in between.
-    ASSERT_EQ(peer.receive_request(), request_packet(2, "hold.mp3"));
-    ASSERT_EQ(peer.receive_request(4000), request_packet(2, "hold.mp3"));
-    peer.send(ack_packet(0));
+    ASSERT_EQ(peer.receive_request(), tftp_make_request(2, "hold.mp3"));
+    ASSERT_EQ(peer.receive_request(4000), tftp_make_request(2, "hold.mp3"));
+    peer.send(tftp_make_ack(0));
     const Bytes first = peer.receive_transfer();
     ASSERT_EQ(peer.receive_transfer(4000), first);
-    peer.send(ack_packet(1));
+    peer.send(tftp_make_ack(1));
     const Bytes second = peer.receive_transfer();
     ASSERT_EQ(second.size(), 516u);
     EXPECT_TRUE(peer.receive_transfer(4000).empty());  // no third send, and no ERROR
@@ -174,8 +174,8 @@ TEST_F(TftpExchange, ErrorFromThePeerIsAnsweredAndFailsWithoutAFile) {
     int32_t received = 0;
     auto result = download("getmp3cfg.###", &received);
     ASSERT_FALSE(peer.receive_request().empty());
-    peer.send(error_packet(1, "File not found"));
-    EXPECT_EQ(peer.receive_transfer(), error_packet(4, "ERROR"));
+    peer.send(tftp_make_error(1, "File not found"));
+    EXPECT_EQ(peer.receive_transfer(), tftp_make_error(4, "ERROR"));
     EXPECT_EQ(result.get(), -1);
     EXPECT_FALSE(local_exists());
 }
@@ -187,11 +187,11 @@ TEST_F(TftpExchange, DuplicateDataIsAcknowledgedAgainAndDuplicateAckIsIgnored) {
     ASSERT_FALSE(peer.receive_request().empty());
     const Bytes block1 = data_packet(1, Bytes(file.begin(), file.begin() + 512));
     peer.send(block1);
-    EXPECT_EQ(peer.receive_transfer(), ack_packet(1));
+    EXPECT_EQ(peer.receive_transfer(), tftp_make_ack(1));
     peer.send(block1);  // as if our ACK had been lost
-    EXPECT_EQ(peer.receive_transfer(), ack_packet(1));
+    EXPECT_EQ(peer.receive_transfer(), tftp_make_ack(1));
     peer.send(data_packet(2, Bytes(file.begin() + 512, file.end())));
-    EXPECT_EQ(peer.receive_transfer(), ack_packet(2));
+    EXPECT_EQ(peer.receive_transfer(), tftp_make_ack(2));
     EXPECT_EQ(fetched.get(), 1);
     EXPECT_EQ(read_local(), file);
 
@@ -199,16 +199,16 @@ TEST_F(TftpExchange, DuplicateDataIsAcknowledgedAgainAndDuplicateAckIsIgnored) {
     write_local(upload_file);
     auto sent = upload("ring.mp3");
     ASSERT_FALSE(peer.receive_request().empty());
-    peer.send(ack_packet(0));
+    peer.send(tftp_make_ack(0));
     ASSERT_EQ(peer.receive_transfer().size(), 516u);
-    peer.send(ack_packet(1));
+    peer.send(tftp_make_ack(1));
     const Bytes data2 = peer.receive_transfer();
     ASSERT_EQ(data2.size(), 516u);
-    peer.send(ack_packet(1));  // a late duplicate: no DATA may follow it
+    peer.send(tftp_make_ack(1));  // a late duplicate: no DATA may follow it
     EXPECT_TRUE(peer.receive_transfer(500).empty());
-    peer.send(ack_packet(2));
+    peer.send(tftp_make_ack(2));
     EXPECT_EQ(peer.receive_transfer().size(), 4u + 1500 - 1024);
-    peer.send(ack_packet(3));
+    peer.send(tftp_make_ack(3));
     EXPECT_EQ(sent.get(), 1);
 }
 
@@ -231,7 +231,7 @@ TEST_F(TftpExchange, StrangersAreTurnedAwayWithoutDisturbingTheTransfer) {
 #endif
 
     peer.send(data_packet(1, Bytes(file.begin(), file.begin() + 512)));
-    EXPECT_EQ(peer.receive_transfer(), ack_packet(1));
+    EXPECT_EQ(peer.receive_transfer(), tftp_make_ack(1));
     // The same address from another port, once the port is fixed: refused.
     const Socket stray = udp_open(0, 1);
     peer.send_from(stray, data_packet(2, Bytes(88, 0xEE)));
@@ -244,7 +244,7 @@ TEST_F(TftpExchange, StrangersAreTurnedAwayWithoutDisturbingTheTransfer) {
     peer.send(data_packet(2, Bytes(1200, 0xEE)));
     peer.send(Bytes{0, 3, 0});
     peer.send(data_packet(2, Bytes(file.begin() + 512, file.end())));
-    EXPECT_EQ(peer.receive_transfer(), ack_packet(2));
+    EXPECT_EQ(peer.receive_transfer(), tftp_make_ack(2));
     EXPECT_EQ(result.get(), 1);
     EXPECT_EQ(read_local(), file);
 }
@@ -267,9 +267,9 @@ TEST_F(TftpExchange, DownloadPastTheLimitIsAcknowledgedThenRefusedAndNothingWrit
     const int full_blocks = 5000000 / 512;  // 9765 blocks fit
     for (int b = 1; b <= full_blocks + 1; ++b) {
         peer.send(data_packet(b, block));
-        ASSERT_EQ(peer.receive_transfer(), ack_packet(b)) << b;
+        ASSERT_EQ(peer.receive_transfer(), tftp_make_ack(b)) << b;
     }
-    EXPECT_EQ(peer.receive_transfer(), error_packet(4, "ERROR"));
+    EXPECT_EQ(peer.receive_transfer(), tftp_make_error(4, "ERROR"));
     EXPECT_EQ(result.get(), -1);
     EXPECT_FALSE(local_exists());
 }
@@ -280,7 +280,7 @@ TEST_F(TftpExchange, DownloadThatCannotBeSavedFails) {
     auto result = download("getmp3cfg.###", &received);
     ASSERT_FALSE(peer.receive_request().empty());
     peer.send(data_packet(1, Bytes(10, 1)));
-    EXPECT_EQ(peer.receive_transfer(), ack_packet(1));
+    EXPECT_EQ(peer.receive_transfer(), tftp_make_ack(1));
     EXPECT_EQ(result.get(), -1);
 }
 
@@ -297,14 +297,14 @@ TEST_F(TftpExchange, ARecordSaysHowItsTransferEnded) {
     const Bytes block1 = data_packet(1, Bytes(512, 7));
     const Case cases[] = {
         {kTftpDownload,
-         {error_packet(2, "Access\tviolation")},
+         {tftp_make_error(2, "Access\tviolation")},
          kTftpPeerError,
          0,
          2,
          "Access?violation"},
-        {kTftpDownload, {block1, ack_packet(1)}, kTftpUnexpected, 0, 4, ""},
+        {kTftpDownload, {block1, tftp_make_ack(1)}, kTftpUnexpected, 0, 4, ""},
         // Silence after ACK 1: three intervals, then the last block that went through.
-        {kTftpUpload, {ack_packet(0), ack_packet(1)}, kTftpStoppedAnswering, 1, 0, ""},
+        {kTftpUpload, {tftp_make_ack(0), tftp_make_ack(1)}, kTftpStoppedAnswering, 1, 0, ""},
     };
     static uint8_t buffer[2048];
     for (const Case& c : cases) {
