@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 #include "fleet.h"
@@ -356,10 +357,8 @@ int fleet_run_each(const RunSettings* settings, const std::vector<std::string>& 
     Run run;
     run.settings = settings;
     if (start_run(&run, targets)) {
-        std::vector<size_t> todo;
-        for (size_t i = 0; i < targets.size(); ++i) {
-            todo.push_back(i);
-        }
+        std::vector<size_t> todo(targets.size());
+        std::iota(todo.begin(), todo.end(), size_t{0});
         for (int pass = 0; !todo.empty(); ++pass) {
             run_pass(&run, todo, pass == settings->retry, action);
             todo = pass == settings->retry ? std::vector<size_t>{} : failures(&run, todo);
@@ -373,10 +372,8 @@ int fleet_run_batch(const RunSettings* settings, const std::vector<std::string>&
     Run run;
     run.settings = settings;
     if (start_run(&run, targets)) {
-        std::vector<size_t> todo;
-        for (size_t i = 0; i < targets.size(); ++i) {
-            todo.push_back(i);
-        }
+        std::vector<size_t> todo(targets.size());
+        std::iota(todo.begin(), todo.end(), size_t{0});
         for (int pass = 0; !todo.empty(); ++pass) {
             std::vector<std::string> addresses;
             addresses.reserve(todo.size());
