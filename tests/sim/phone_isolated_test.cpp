@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -164,39 +163,31 @@ struct Rig : testing::Test {
     // phone's answer to the first packet it does not acknowledge goes to refusal.
     bool upload(const std::string& name, const std::vector<uint8_t>& bytes,
                 Datagram* refusal = nullptr) {
-        Datagram got;
-        if (!exchange(tftp_make_request(kTftpWrq, name), kTftpPort, 0, &got, refusal)) {
-            return false;
-        }
-        const int port = got.port();
-        for (size_t at = 0, block = 1;; at += kTftpBlockSize, ++block) {
-            const size_t n = std::min(kTftpBlockSize, bytes.size() - at);
-            if (!exchange(tftp_make_data(static_cast<uint16_t>(block), bytes.data() + at, n), port,
-                          static_cast<int>(block), &got, refusal)) {
-                return false;
-            }
-            if (n < kTftpBlockSize) {
-                return true;
-            }
-        }
-    }
-    bool exchange(const Packet& packet, int port, int block, Datagram* got, Datagram* refusal) {
-        for (int tries = 0; tries < 10; ++tries) {
-            send_to(packet, port);
-            if (!await(got, 300)) {
-                continue;
-            }
-            if (got->opcode() != kTftpAck) {
+        int port = kTftpPort;
+        for (size_t block = 0; block <= bytes.size() / kTftpBlockSize + 1; ++block) {
+            const size_t at = block ? (block - 1) * kTftpBlockSize : 0;
+            const Packet packet =
+                block ? tftp_make_data(static_cast<uint16_t>(block), bytes.data() + at,
+                                       std::min(kTftpBlockSize, bytes.size() - at))
+                      : tftp_make_request(kTftpWrq, name);
+            Datagram got;
+            int tries = 0;
+            do {
+                if (++tries > 10) {
+                    return false;
+                }
+                send_to(packet, port);
+            } while (!await(&got, 300) ||
+                     (got.opcode() == kTftpAck && got.block() != static_cast<int>(block)));
+            if (got.opcode() != kTftpAck) {
                 if (refusal) {
-                    *refusal = *got;
+                    *refusal = got;
                 }
                 return false;
             }
-            if (got->block() == block) {
-                return true;
-            }
+            port = block ? port : got.port();
         }
-        return false;
+        return true;
     }
     // A download that takes each block once, whatever port it comes from, and acknowledges it
     // to that port; stops at the first packet that is not DATA, which goes to refusal.
@@ -276,23 +267,6 @@ TEST_F(Rig, DeviceChannelSwitches) {
     }
 }
 
-TEST_F(Rig, CommandsChangeTheSettingsFileWhichOutlivesThePhone) {
-    start();
-    send_text(kAdmin);
-    Datagram got;
-    ASSERT_TRUE(await(&got));
-    start();  // the same folder again
-    send_text(frame("# ", "boss;!sep!;pw1;!sep!;3111"));
-    ASSERT_TRUE(await(&got));
-    EXPECT_EQ(got.text(), kOk);
-    std::stringstream text;
-    text << std::ifstream(folder + "/settings.txt").rdbuf();
-    for (const char* line : {"admin_name=boss\n", "admin_password=pw1\n", "ringer_type=3\n",
-                             "hold_tone=1\n", "banner=1\n", "internet_radio=1\n"}) {
-        EXPECT_NE(text.str().find(line), std::string::npos) << line;
-    }
-}
-
 TEST_F(Rig, FilesOfEverySizeAreStoredAndServedBack) {
     start("serve-stored");
     for (const size_t size : {0, 1, 511, 512, 513, 5000}) {
@@ -300,22 +274,6 @@ TEST_F(Rig, FilesOfEverySizeAreStoredAndServedBack) {
         ASSERT_TRUE(upload("ring.mp3", bytes)) << size;
         EXPECT_EQ(stored("ring.mp3"), bytes) << size;
         EXPECT_EQ(download("ring.mp3"), bytes) << size;
-    }
-}
-
-TEST_F(Rig, StationListIsServedAndReplacedByAnUpload) {
-    start();
-    const std::vector<uint8_t> first = download("getmp3cfg.###");
-    EXPECT_EQ(std::string(first.begin(), first.end()).rfind("[Config]\r\nVolume=5\r\n", 0), 0u);
-    const std::string list =
-        "[Config]\r\nVolume=3\r\nDefaultStation=99\r\n\r\n[MusicStation]\r\n"
-        "Name1=Jazz\r\nURL1=http://jazz.example/a=b\r\n";
-    ASSERT_TRUE(upload("mp3.cfg", std::vector<uint8_t>(list.begin(), list.end())));
-    const std::vector<uint8_t> again = download("getmp3cfg.###");
-    const std::string text(again.begin(), again.end());
-    for (const char* line : {"Volume=3\r\n", "DefaultStation=99\r\n", "Name1=Jazz\r\n",
-                             "URL1=http://jazz.example/a=b\r\n"}) {
-        EXPECT_NE(text.find(line), std::string::npos) << text;
     }
 }
 
