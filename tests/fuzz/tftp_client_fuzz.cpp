@@ -154,14 +154,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     long polls = 0;
     const std::vector<ScriptedDatagram> script = parse_script(data + 1, size - 1, &polls);
     const Endpoint stranger = endpoint("10.9.9.9", 4001);
-    const std::string local = fuzz_temp_path(upload ? "upload.bin" : "download.bin");
-    remove(local.c_str());
-    if (upload) {
-        std::vector<uint8_t> content(static_cast<size_t>(upload_size));
-        for (size_t i = 0; i < content.size(); ++i) {
-            content[i] = file_byte(i);
-        }
-        fuzz_write_file(local.c_str(), content.data(), content.size());
+    std::vector<uint8_t> content(upload ? static_cast<size_t>(upload_size) : 0);
+    for (size_t i = 0; i < content.size(); ++i) {
+        content[i] = file_byte(i);
+    }
+    const std::string local =
+        fuzz_file(upload ? "upload.bin" : "download.bin", content.data(), content.size());
+    if (!upload) {
+        remove(local.c_str());
     }
 
     script_reset(data[0] & 0x10 ? INT32_MAX - 4000 : 1000, script);
@@ -174,7 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     fuzz_require(result == 1 || result == -1, "the result is 1 or -1");
     fuzz_require(script_open_sockets() == 0, "the socket is closed");
-    // Without datagrams the client gives up after three expiries of 3000 ms, 10 ms a wait.
+    // Without datagrams the client gives up after three expiries of 3000 ms, 10 ms a wait;
+    // strangers and repeats must not put that off.
     fuzz_require(script_waits() <= polls + static_cast<long>(script.size()) + 3 * 302,
                  "the transfer comes to an end");
     const int last_block = check_sent(upload, upload ? upload_size : received, stranger);
