@@ -42,21 +42,18 @@ void record_and_chain(PageWindow page, int result) {
     EXPECT_EQ(submit_upload(page, record, kSilent, kMissing, "ring.mp3"), 0);
 }
 
-struct Worker : testing::Test {
-    void SetUp() override {
-        sock_init();
-        results.clear();
-        callbacks = 0;
-        progress_clear_record();
-        transfer_start();
+TEST(Worker, OneJobAtATimeChainedFromItsCallbackAndStopWaitsForIt) {
+    sock_init();
+    transfer_start();
+    ASSERT_EQ(submit_upload(kPage, record_and_chain, kSilent, kMissing, "hold.mp3"), 0);
+    for (int i = 0; i < 2000 && callbacks < 2; ++i) {
+        sleep_tick();
     }
-    void TearDown() override {
-        transfer_stop();
-        sock_fin();
-    }
-};
+    EXPECT_EQ(results, (std::vector<int>{-1, -1}));
+    EXPECT_EQ(progress_recorded(),
+              (std::vector<std::string>{"create", "destroy", "create", "destroy"}));
 
-TEST_F(Worker, OneJobAtATimeAndStopWaitsForItsCallback) {
+    progress_clear_record();
     const std::string file = testing::TempDir() + "transfer_worker_test.mp3";
     std::ofstream(file, std::ios::binary) << "0123456789";
     ASSERT_EQ(submit_upload(kPage, record, kSilent, file.c_str(), "hold.mp3"), 0);
@@ -67,23 +64,14 @@ TEST_F(Worker, OneJobAtATimeAndStopWaitsForItsCallback) {
         sleep_tick();
     }
     transfer_stop();
-    EXPECT_EQ(callbacks, 1);
-    EXPECT_EQ(results, std::vector<int>{-1});
+    EXPECT_EQ(callbacks, 3);
+    EXPECT_EQ(results, (std::vector<int>{-1, -1, -1}));
     EXPECT_EQ(progress_recorded(), (std::vector<std::string>{"create", "destroy"}));
     EXPECT_EQ(progress_recorded_page(), kPage);
     transfer_stop();  // a second stop returns at once
     EXPECT_EQ(submit_upload(kPage, record, kSilent, file.c_str(), "hold.mp3"), -1);
     remove(file.c_str());
-}
-
-TEST_F(Worker, CallbackMaySubmitTheNextJob) {
-    ASSERT_EQ(submit_upload(kPage, record_and_chain, kSilent, kMissing, "hold.mp3"), 0);
-    for (int i = 0; i < 2000 && callbacks < 2; ++i) {
-        sleep_tick();
-    }
-    EXPECT_EQ(results, (std::vector<int>{-1, -1}));
-    EXPECT_EQ(progress_recorded(),
-              (std::vector<std::string>{"create", "destroy", "create", "destroy"}));
+    sock_fin();
 }
 
 }  // namespace
