@@ -19,7 +19,9 @@
 namespace {
 
 constexpr char kPhone[] = "127.0.0.1";
-constexpr char kDiscoveryReply[] = "?\r\ndevice KVX-350RT\r\nversion 2.1.4\r\n";
+constexpr char kDiscoveryReply[] =
+    "?\r\ndevice KVX-350RT\r\nversion 2.1.4\r\nmac 02:4B:56:00:00:01\r\nname desk-7\r\n"
+    "ip 127.0.0.1\r\n";
 constexpr char kOk[] = "@\r\nresult OK\r\n";
 
 struct Datagram {
@@ -90,6 +92,7 @@ struct Rig : testing::Test {
         config.folder = folder;
         config.faults = faults;
         config.max_file_size = 100000;
+        config.initial.name = "desk-7";
         std::string error;
         phone = phone_open(config, &error);
         ASSERT_NE(phone, nullptr) << error;
