@@ -237,6 +237,18 @@ TEST_F(Client, ARecordSaysHowItsTransferEnded) {
     expect_end(kTftpUnwritable, 0, "", {reply(tftp_make_data(1, file.data(), 10))},
                {rrq, tftp_make_ack(1)}, local);
     expect_end(kTftpNoSocket, 0, "", {}, {}, local);
+    // Nothing is sent for a request that cannot be made.
+    for (const char* device : {kPhone, "phone.invalid"}) {
+        TftpTransfer t = {};
+        t.device = device;
+        t.direction = device == kPhone ? kTftpUpload + 1 : kTftpDownload;
+        t.remote = "x";
+        t.mode = "octet";
+        script_reset(1000, {});
+        EXPECT_EQ(tftp_run(&t), -1);
+        EXPECT_EQ(t.end, kTftpBadRequest);
+        EXPECT_TRUE(script_sent().empty());
+    }
 }
 
 }  // namespace
