@@ -224,7 +224,6 @@ struct Rig : testing::Test {
     }
 };
 
-// What each switch of the device channel does to a discovery or an admin command.
 TEST_F(Rig, DeviceChannelSwitches) {
     struct Case {
         const char* faults;
@@ -264,7 +263,6 @@ TEST_F(Rig, DeviceChannelSwitches) {
     }
 }
 
-// Every request the phone turns away, with the code it gives.
 TEST_F(Rig, RefusedRequestsGetTheirErrorCode) {
     struct Case {
         const char* faults;
