@@ -349,7 +349,7 @@ TEST_F(Rig, InjectedErrorsAndFullDisksEndATransferAndKeepTheOldFile) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/files/hold.mp3.part"));
 }
 
-TEST_F(Rig, StrangersAreRefusedAndARepeatedRequestJoinsItsTransfer) {
+TEST_F(Rig, StrangersAreRefusedAndARepeatedRequestJoinsItsTransferANewOneEndsIt) {
     start();
     send_to(tftp_make_request(kTftpWrq, "hold.mp3"), kTftpPort);
     Datagram first;
@@ -373,6 +373,13 @@ TEST_F(Rig, StrangersAreRefusedAndARepeatedRequestJoinsItsTransfer) {
     ASSERT_TRUE(await(&got));
     EXPECT_EQ(got.opcode(), kTftpAck);
     EXPECT_EQ(stored("hold.mp3"), pattern(5));
+    // A new request from the same client ends its earlier transfer.
+    send_to(tftp_make_request(kTftpWrq, "ring.mp3"), kTftpPort);
+    ASSERT_TRUE(await(&first));
+    send_to(tftp_make_request(kTftpWrq, "2.bmp"), kTftpPort);
+    ASSERT_TRUE(await(&got));
+    send_to(data, first.port());
+    EXPECT_FALSE(await(&got, 300));
 }
 
 // A reload counts packets from 1 again (the packet fault table); a bad one changes nothing.
