@@ -216,12 +216,6 @@ struct Rig : testing::Test {
         std::ifstream in(folder + "/files/" + name, std::ios::binary);
         return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
     }
-    void store(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::filesystem::create_directories(folder + "/files");
-        std::ofstream(folder + "/files/" + name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
 };
 
 TEST_F(Rig, DeviceChannelSwitches) {
@@ -329,9 +323,10 @@ TEST_F(Rig, FilesGetThroughEachPacketFault) {
 }
 
 TEST_F(Rig, InjectedErrorsAndFullDisksEndATransferAndKeepTheOldFile) {
-    start("error-block=2,serve-stored");
-    store("6.bmp", pattern(10));
-    store("5.bmp", pattern(1500));
+    start("serve-stored");
+    ASSERT_TRUE(upload("6.bmp", pattern(10)));
+    ASSERT_TRUE(upload("5.bmp", pattern(1500)));
+    set_faults("error-block=2,serve-stored");
     Datagram refusal;
     EXPECT_FALSE(upload("6.bmp", pattern(1500), &refusal));
     EXPECT_EQ(refusal.block(), kTftpErrUndefined);
