@@ -204,9 +204,8 @@ TEST_F(DeviceLists, CommandRepliesRewriteTheirEntryAtItsIndex) {
     }
     // An unlisted sender gets an entry of its own, also beside an address it prefixes.
     deliver(on_command_reply, admin, kAdminList, "192.168.0.2", "@\r\nresult OK\r\n");
-    EXPECT_EQ(entries(admin, kAdminList),
-              (Entries{"192.168.0.10", "192.168.0.2 --- OK", "192.168.0.20 --- FAIL",
-                       "192.168.0.30"}));
+    EXPECT_EQ(entries(admin, kAdminList), (Entries{"192.168.0.10", "192.168.0.2 --- OK",
+                                                   "192.168.0.20 --- FAIL", "192.168.0.30"}));
 }
 
 }  // namespace
