@@ -54,12 +54,6 @@ void note(const char* name, int32_t context) {
     events.insert(name + std::to_string(context));
     ++settled;
 }
-void on_release(int32_t context) {
-    note("release ", context);
-}
-void on_failure(int32_t context, Socket, const Endpoint*) {
-    note("failure ", context);
-}
 void on_connected(int32_t context, Socket s, const Endpoint*) {
     note("connected ", context);
     while (hold) {
@@ -67,10 +61,6 @@ void on_connected(int32_t context, Socket s, const Endpoint*) {
     }
     sock_close(s);
     ++returned;
-}
-void on_hand_over(int32_t context, Socket s) {
-    note("hand-over ", context);
-    sock_close(s);
 }
 
 bool settled_within_5s(int n) {
@@ -85,8 +75,8 @@ PendingConnection connection(const Endpoint& to, int32_t context, const char* da
     c.remote = to;
     c.context = context;
     c.time_limit = 1000;  // Windows reports a refusal only as a connection that never completes
-    c.on_release = on_release;
-    c.on_failure = on_failure;
+    c.on_release = [](int32_t id) { note("release ", id); };
+    c.on_failure = [](int32_t id, Socket, const Endpoint*) { note("failure ", id); };
     c.on_connected = on_connected;
     c.pending_length = static_cast<int32_t>(strlen(data));
     c.pending_data = my_malloc(strlen(data));
@@ -118,7 +108,10 @@ TEST_F(Watcher, SendsPendingDataOrHandsOverOnceConnectedAndReportsARefusal) {
     }
     PendingConnection sending = connection(listener.address, 7, "hello");
     PendingConnection handing = connection(listener.address, 8, "never sent");
-    handing.on_hand_over = on_hand_over;
+    handing.on_hand_over = [](int32_t context, Socket s) {
+        note("hand-over ", context);
+        sock_close(s);
+    };
     PendingConnection refused = connection(closed, 9, "x");
     ASSERT_EQ(tcp_cx_add(&sending), 0);
     ASSERT_EQ(tcp_cx_add(&handing), 0);
