@@ -59,14 +59,9 @@ CommandFrame frame_of(std::string payload) {
     return frame;
 }
 
-std::string bytes_of(const CommandFrame& frame) {
-    return std::string(reinterpret_cast<const char*>(frame.bytes),
-                       static_cast<size_t>(frame.length));
-}
-
 struct Channel : testing::Test {
-    PageWindow master = nullptr;
-    PageWindow admin = nullptr;
+    PageWindow master = headless_page_create();
+    PageWindow admin = headless_page_create();
     Socket phone = -1;    // where datagrams to port 9999 arrive, broadcasts included
     Socket replies = -1;  // sends what the scripted telephones answer
 
@@ -75,8 +70,6 @@ struct Channel : testing::Test {
         ASSERT_TRUE(getenv("KVX_PRIVATE_NET") || getenv("KVX_LAN_NS"))
             << "run this through ctest: it needs a private network namespace";
         ASSERT_EQ(sock_init(), 0);
-        master = headless_page_create();
-        admin = headless_page_create();
         set_master_list_page(master);
         ASSERT_EQ(channel_open(), 0);
         EXPECT_EQ(channel_state(), 1);
@@ -214,7 +207,8 @@ TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
     ASSERT_EQ(frame.bytes[2 + 3], 0);
     send("127.0.0.1", frame);
     int port = 0;
-    EXPECT_EQ(phone_receives(true, &port), bytes_of(frame));
+    EXPECT_EQ(phone_receives(true, &port),
+              std::string(reinterpret_cast<const char*>(frame.bytes), 10));
     EXPECT_EQ(port, kChannelPort);
     reply_from("127.0.0.1", kResultOk);
     reply_from("10.77.78.4", kGoodReply);  // late for the discovery: the command's now

@@ -17,7 +17,8 @@ TEST(BroadcastAddresses, OnlyUpBroadcastCapableSubnetsOfOtherLinksEachOnce) {
     ASSERT_EQ(sock_init(), 0);
     uint32_t found[kBroadcastMax];
     std::multiset<std::string> listed;
-    for (int i = 0; i < sock_broadcast_addrs(found, kBroadcastMax); ++i) {
+    const int count = sock_broadcast_addrs(found, kBroadcastMax);
+    for (int i = 0; i < count; ++i) {
         Endpoint ep = {};
         ep.address = found[i];
         listed.insert(sock_addr_text(&ep));
