@@ -1,4 +1,5 @@
-// address_test.cpp: endpoints and address texts, without any name look-up.
+// address_test.cpp: endpoints, address texts and name look-ups. Its program runs only inside a
+// private namespace with nothing but loopback, so that no resolver query can leave the machine.
 #include <gtest/gtest.h>
 
 #include "platform.h"
@@ -32,6 +33,16 @@ TEST(AddressText, OnlyDigitsAndDotsAreNumeric) {
     for (const char* text : {"10.0.0.x", ".1.2.3", "", "phone"}) {
         EXPECT_EQ(ip_text_is_numeric(text), 0) << text;
     }
+}
+
+TEST(Resolve, NamesOutsideTheHostsFileFailWithMinusTwo) {
+    ASSERT_EQ(sock_init(), 0);
+    Endpoint ep;
+    EXPECT_EQ(sock_make_addr(&ep, "10.0.0.x", 69), -2);
+    EXPECT_EQ(sock_make_addr(&ep, "phone.invalid", 69), -2);
+    ASSERT_EQ(sock_make_addr(&ep, "localhost", 69), 0);
+    EXPECT_STREQ(sock_addr_text(&ep), "127.0.0.1");
+    sock_fin();
 }
 
 }  // namespace
