@@ -1,26 +1,45 @@
-// page_fixture.cpp: set-up shared by the page tests.
+// page_fixture.cpp: the page tests' pages and recording transfer worker.
 #include "page_fixture.h"
 
-#include <cstdio>
+std::vector<RecordedJob> recorded_jobs;
+bool job_pending = false;
 
-#include "pages.h"
-#include "resource.h"
+namespace {
 
-void PageTest::SetUp() {
-    clear_busy();
-    forget_jobs();
-    headless_messages_clear();
-    master = headless_page_create();
-    mp3_page_init(master);
-    mp3_page_command(master, IDC_MP3_HOLD, 0);  // the tone lives as long as the program
-    mp3_page_activate(master);
+int submit(bool upload, PageWindow page, CompletionCallback done, const char* device,
+           const char* first, const char* second) {
+    if (job_pending) {
+        return -1;
+    }
+    recorded_jobs.push_back({upload, page, done, device, first, second});
+    job_pending = true;
+    return 0;
 }
 
-void PageTest::TearDown() {
-    headless_page_destroy(master);
+}  // namespace
+
+void transfer_start() {}
+
+void transfer_stop() {}
+
+void transfer_worker_main() {}
+
+int submit_upload(PageWindow page, CompletionCallback done, const char* device, const char* local,
+                  const char* remote) {
+    return submit(true, page, done, device, local, remote);
 }
 
-Texts PageTest::entries(PageWindow page, int list_id) const {
+int submit_download(PageWindow page, CompletionCallback done, const char* device,
+                    const char* remote, const char* local) {
+    return submit(false, page, done, device, remote, local);
+}
+
+void finish_job(int result) {
+    job_pending = false;
+    recorded_jobs.back().done(recorded_jobs.back().page, result);
+}
+
+Texts entries(PageWindow page, int list_id) {
     Texts out;
     for (int i = 0; i < ui_list_count(page, list_id); ++i) {
         char text[128];
@@ -30,22 +49,55 @@ Texts PageTest::entries(PageWindow page, int list_id) const {
     return out;
 }
 
+Texts messages() {
+    Texts out;
+    HeadlessMessage message;
+    for (int i = 0; headless_message_get(i, &message) == 0; ++i) {
+        out.push_back(std::string(message.caption) + ": " + message.text);
+    }
+    return out;
+}
+
+std::string shown_text(PageWindow page, int id) {
+    char text[300];
+    ui_get_text(page, id, text, sizeof text);
+    return text;
+}
+
+void PageTest::SetUp() {
+    clear_busy();
+    recorded_jobs.clear();
+    job_pending = false;
+    headless_messages_clear();
+    master = headless_page_create();
+    mp3_page_init(master);
+    mp3_page_command(master, IDC_MP3_HOLD, 0);  // the tone lives as long as the program
+    mp3_page_activate(master);
+}
+
+void PageTest::TearDown() {
+    for (PageWindow page : pages) {
+        headless_page_destroy(page);
+    }
+    headless_page_destroy(master);
+}
+
+PageWindow PageTest::open(void (*init)(PageWindow), void (*activate)(PageWindow),
+                          const Texts& list) {
+    pages.push_back(headless_page_create());
+    init(pages.back());
+    fill_master(list);
+    activate(pages.back());
+    return pages.back();
+}
+
 void PageTest::fill_master(const Texts& addresses) const {
     for (const std::string& address : addresses) {
         ui_list_add(master, IDC_MP3_LIST, address.c_str());
     }
 }
 
-Texts PageTest::messages() const {
-    Texts out;
-    for (int i = 0; i < headless_message_count(); ++i) {
-        HeadlessMessage message;
-        headless_message_get(i, &message);
-        out.push_back(std::string(message.caption) + ": " + message.text);
-    }
-    return out;
-}
-
-void PageTest::write_file(const std::string& name, size_t size) const {
-    std::ofstream(path(name), std::ios::binary) << std::string(size, 'x');
+std::string PageTest::write_file(const std::string& name, const std::string& bytes) const {
+    std::ofstream(folder + name, std::ios::binary) << bytes;
+    return folder + name;
 }
