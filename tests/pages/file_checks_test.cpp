@@ -1,19 +1,10 @@
 // file_checks_test.cpp: the MP3 size limits and the bitmap acceptance rule.
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <fstream>
-#include <string>
-
 #include "file_checks.h"
+#include "page_fixture.h"
 
 namespace {
 
-const std::string path = testing::TempDir() + "file_checks_test.bin";
-
-void write(const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+const char kFile[] = "file_checks_test.bin";
 
 TEST(FileChecks, Mp3LimitsAreInclusiveAndDependOnTheTone) {
     const char* const hold = "The maximum size of MP3 Hold file is 100 KB.";
@@ -31,31 +22,14 @@ TEST(FileChecks, Mp3LimitsAreInclusiveAndDependOnTheTone) {
         {0, kToneHold, nullptr},  // the content is not examined; the transfer then fails
     };
     for (const auto& c : cases) {
-        write(std::string(c.size, '\xFF'));
-        const FileCheck check = mp3_size_check(path.c_str(), c.tone);
+        const FileCheck check =
+            mp3_size_check(write_file(kFile, std::string(c.size, '\xFF')).c_str(), c.tone);
         EXPECT_EQ(check.result, c.refusal ? kCheckRefused : kCheckPassed) << c.size;
         EXPECT_STREQ(check.message, c.refusal ? c.refusal : "");
     }
-    EXPECT_EQ(mp3_size_check((path + ".none").c_str(), kToneHold).result, kCheckUnreadable);
+    EXPECT_EQ(mp3_size_check((testing::TempDir() + "none").c_str(), kToneHold).result,
+              kCheckUnreadable);
     EXPECT_EQ(mp3_size_check(testing::TempDir().c_str(), kToneHold).result, kCheckUnreadable);
-}
-
-// A 128 x 64 monochrome bitmap (header, palette, pixels) with value written at offset.
-std::string bitmap(size_t offset, int64_t value, int bytes, size_t length = 62 + 16 * 64) {
-    std::string bmp(62 + 16 * 64, '\0');
-    const struct {
-        size_t offset;
-        int64_t value;
-        int bytes;
-    } fields[] = {{0, 0x4D42, 2}, {2, 62 + 16 * 64, 4}, {10, 62, 4},
-                  {14, 40, 4},    {18, 128, 4},         {22, 64, 4},
-                  {26, 1, 2},     {28, 1, 2},           {offset, value, bytes}};
-    for (const auto& f : fields) {
-        for (int i = 0; i < f.bytes; ++i) {
-            bmp[f.offset + static_cast<size_t>(i)] = static_cast<char>(f.value >> (8 * i));
-        }
-    }
-    return bmp.substr(0, length);
 }
 
 TEST(FileChecks, BitmapRuleLooksAtFiveHeaderFieldsOnly) {
@@ -73,13 +47,12 @@ TEST(FileChecks, BitmapRuleLooksAtFiveHeaderFieldsOnly) {
         {bitmap(18, 64, 4), kCheckRefused},         // width
         {bitmap(22, -64, 4), kCheckRefused},        // top-down
         {bitmap(0, 0x4D41, 2), kCheckRefused},      // not "BM"
-        {bitmap(0, 0x4D42, 2, 53), kCheckRefused},  // a short header
+        {bitmap(28, 1, 2, 53), kCheckRefused},      // a short header
     };
     for (const auto& c : cases) {
-        write(c.file);
-        EXPECT_EQ(bitmap_check(path.c_str()).result, c.result) << &c - cases;
+        EXPECT_EQ(bitmap_check(write_file(kFile, c.file).c_str()).result, c.result) << &c - cases;
     }
-    EXPECT_EQ(bitmap_check((path + ".none").c_str()).result, kCheckUnreadable);
+    EXPECT_EQ(bitmap_check((testing::TempDir() + "none").c_str()).result, kCheckUnreadable);
 }
 
 }  // namespace

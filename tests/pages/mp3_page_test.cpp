@@ -58,7 +58,7 @@ TEST_F(Mp3Page, SingleUploadChecksTheFileForItsToneThenReportsAndRefreshes) {
             EXPECT_EQ(recorded_jobs[0].first_name, folder + c.file);
             EXPECT_EQ(recorded_jobs[0].second_name, "hold.mp3");
             EXPECT_EQ(ui_busy.load(), 1);
-            EXPECT_FALSE(enabled(master, IDC_MP3_UPLOAD));
+            EXPECT_EQ(headless_is_enabled(master, IDC_MP3_UPLOAD), 0);
             press(IDC_MP3_UPLOAD_ALL);  // ignored while busy
             EXPECT_EQ(recorded_jobs.size(), 1u);
             finish_job(c.result);
@@ -67,7 +67,7 @@ TEST_F(Mp3Page, SingleUploadChecksTheFileForItsToneThenReportsAndRefreshes) {
         EXPECT_EQ(recorded_jobs.size(), c.result != 0 ? 1u : 0u);
         EXPECT_EQ(messages(), c.message ? Texts{c.message} : Texts{});
         EXPECT_EQ(ui_busy.load(), 0);
-        EXPECT_TRUE(enabled(master, IDC_MP3_UPLOAD));
+        EXPECT_EQ(headless_is_enabled(master, IDC_MP3_UPLOAD), 1);
     }
 }
 
@@ -89,7 +89,7 @@ TEST_F(Mp3Page, UploadToAllAnnotatesEachDeviceInPlaceAndGoesOnAfterAFailure) {
               (Texts{"10.0.0.1 --- OK", "10.0.0.2 --- FAIL", "10.0.0.3 --- OK"}));
     EXPECT_EQ(messages(), Texts{"Upload to All: Upload to All Complete!"});
     EXPECT_EQ(ui_busy.load(), 0);
-    EXPECT_TRUE(enabled(master, IDC_MP3_UPLOAD_ALL));
+    EXPECT_EQ(headless_is_enabled(master, IDC_MP3_UPLOAD_ALL), 1);
 }
 
 TEST_F(Mp3Page, ToneSurvivesActivationAndBusyActivationKeepsItsName) {
@@ -101,7 +101,7 @@ TEST_F(Mp3Page, ToneSurvivesActivationAndBusyActivationKeepsItsName) {
     set_busy();
     mp3_page_activate(master);
     EXPECT_STREQ(mp3_remote_name(), "ring.mp3");
-    EXPECT_FALSE(enabled(master, IDC_MP3_HOLD));
+    EXPECT_EQ(headless_is_enabled(master, IDC_MP3_HOLD), 0);
 }
 
 }  // namespace

@@ -18,12 +18,6 @@ int submit(bool upload, PageWindow page, CompletionCallback done, const char* de
 
 }  // namespace
 
-void transfer_start() {}
-
-void transfer_stop() {}
-
-void transfer_worker_main() {}
-
 int submit_upload(PageWindow page, CompletionCallback done, const char* device, const char* local,
                   const char* remote) {
     return submit(true, page, done, device, local, remote);
@@ -37,6 +31,27 @@ int submit_download(PageWindow page, CompletionCallback done, const char* device
 void finish_job(int result) {
     job_pending = false;
     recorded_jobs.back().done(recorded_jobs.back().page, result);
+}
+
+std::string bitmap(size_t offset, int64_t value, int bytes, size_t length) {
+    std::string bmp(1086, '\0');
+    const struct {
+        size_t offset;
+        int64_t value;
+        int bytes;
+    } fields[] = {{0, 0x4D42, 2}, {2, 1086, 4}, {10, 62, 4}, {14, 40, 4},           {18, 128, 4},
+                  {22, 64, 4},    {26, 1, 2},   {28, 1, 2},  {offset, value, bytes}};
+    for (const auto& f : fields) {
+        for (int i = 0; i < f.bytes; ++i) {
+            bmp[f.offset + static_cast<size_t>(i)] = static_cast<char>(f.value >> (8 * i));
+        }
+    }
+    return bmp.substr(0, length);
+}
+
+std::string write_file(const std::string& name, const std::string& bytes) {
+    std::ofstream(testing::TempDir() + name, std::ios::binary) << bytes;
+    return testing::TempDir() + name;
 }
 
 Texts entries(PageWindow page, int list_id) {
@@ -95,9 +110,4 @@ void PageTest::fill_master(const Texts& addresses) const {
     for (const std::string& address : addresses) {
         ui_list_add(master, IDC_MP3_LIST, address.c_str());
     }
-}
-
-std::string PageTest::write_file(const std::string& name, const std::string& bytes) const {
-    std::ofstream(folder + name, std::ios::binary) << bytes;
-    return folder + name;
 }

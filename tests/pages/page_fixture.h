@@ -31,6 +31,10 @@ extern bool job_pending;
 // callback (which may submit the next job).
 void finish_job(int result);
 
+// A 128 x 64 monochrome bitmap (header, palette, pixels), with value written at offset.
+std::string bitmap(size_t offset = 28, int64_t value = 1, int bytes = 2, size_t length = 1086);
+// Writes the file of that name in the test folder; its path.
+std::string write_file(const std::string& name, const std::string& bytes);
 Texts entries(PageWindow page, int list_id);
 Texts messages();  // message boxes as "caption: text"
 std::string shown_text(PageWindow page, int id);
@@ -45,8 +49,4 @@ struct PageTest : testing::Test {
     // A page created, initialised and shown with the master list as given.
     PageWindow open(void (*init)(PageWindow), void (*activate)(PageWindow), const Texts& list);
     void fill_master(const Texts& addresses) const;
-    std::string write_file(const std::string& name, const std::string& bytes) const;
-    bool enabled(PageWindow page, int id) const {
-        return headless_is_enabled(page, id) == 1;
-    }
 };

@@ -1,13 +1,10 @@
 // station_list_test.cpp: the station list file (exact output, tolerant reading), compaction and
 // the rules a list passes before upload.
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <fstream>
 #include <sstream>
-#include <string>
 
 #include "file_checks.h"
+#include "page_fixture.h"
 #include "station_list.h"
 
 namespace {
@@ -67,16 +64,14 @@ TEST(StationFile, ReaderIsLooseAboutCaseOrderAndLineEndsAndSkipsUnusableLines) {
          "0 0 Name2=" + n.substr(0, 79) + " URL2=" + u.substr(0, 254) + " Name4=tail"},
         {"Name1=first\nName1=second\n", "0 0 Name1=second"},
     };
-    const std::string path = testing::TempDir() + "station_list_test.cfg";
     for (const auto& c : cases) {
-        std::ofstream(path, std::ios::binary) << c.file;
         StationList list;
         memset(&list, 0x55, sizeof list);
-        EXPECT_EQ(station_list_read(&list, path.c_str()), 1);
+        EXPECT_EQ(station_list_read(&list, write_file("station_list_test.cfg", c.file).c_str()), 1);
         EXPECT_EQ(summary(list), c.read);
     }
     StationList untouched = named({{0, "kept"}});
-    EXPECT_EQ(station_list_read(&untouched, (path + ".missing").c_str()), -1);
+    EXPECT_EQ(station_list_read(&untouched, (testing::TempDir() + "missing").c_str()), -1);
     EXPECT_STREQ(untouched.name[0], "kept");
 }
 
