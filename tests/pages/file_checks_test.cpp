@@ -9,18 +9,14 @@ const char kFile[] = "file_checks_test.bin";
 TEST(FileChecks, Mp3LimitsAreInclusiveAndDependOnTheTone) {
     const char* const hold = "The maximum size of MP3 Hold file is 100 KB.";
     const char* const ring = "The maximum size of MP3 Ring file is 50 KB.";
+    // An empty file passes: the content is not examined; the transfer then fails.
     const struct {
         size_t size;
         int tone;
         const char* refusal;
-    } cases[] = {
-        {102400, kToneHold, nullptr},
-        {102401, kToneHold, hold},
-        {51200, kToneRing, nullptr},
-        {51201, kToneRing, ring},
-        {61440, kToneHold, nullptr},
-        {0, kToneHold, nullptr},  // the content is not examined; the transfer then fails
-    };
+    } cases[] = {{102400, kToneHold, nullptr}, {102401, kToneHold, hold},
+                 {51200, kToneRing, nullptr},  {51201, kToneRing, ring},
+                 {61440, kToneHold, nullptr},  {0, kToneHold, nullptr}};
     for (const auto& c : cases) {
         const FileCheck check =
             mp3_size_check(write_file(kFile, std::string(c.size, '\xFF')).c_str(), c.tone);

@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 struct IrListPage : PageTest {
     PageWindow page = nullptr;
     fs::path previous_directory = fs::current_path();
-    fs::path work = fs::path(folder) / "irlist";
+    fs::path work = fs::path(testing::TempDir()) / "irlist";
 
     void SetUp() override {
         PageTest::SetUp();
@@ -34,12 +34,6 @@ struct IrListPage : PageTest {
         press(IDC_IR_STATION);
         ui_set_text(page, IDC_IR_NAME, name);
         ui_set_text(page, IDC_IR_URL, url);
-    }
-    // The file as the recorded upload would send it.
-    StationList uploaded() const {
-        StationList list{};
-        EXPECT_EQ(station_list_read(&list, kStationListPath), 1);
-        return list;
     }
     // Plays the telephone's side of a download: the file arrives, then the worker reports.
     void download_from(int index, const char* file_text, int result) {
@@ -74,7 +68,8 @@ TEST_F(IrListPage, UploadSendsTheTrimmedCompactedListWithDefault99AndTheDownload
     EXPECT_EQ(recorded_jobs[1].device, "10.0.0.2");
     EXPECT_EQ(recorded_jobs[1].first_name, kStationListPath);
     EXPECT_EQ(recorded_jobs[1].second_name, "mp3.cfg");
-    const StationList sent = uploaded();
+    StationList sent{};
+    ASSERT_EQ(station_list_read(&sent, kStationListPath), 1);
     EXPECT_EQ(sent.volume, 7);
     EXPECT_EQ(sent.default_station, 99);
     EXPECT_STREQ(sent.name[1], "Three");
@@ -116,35 +111,25 @@ TEST_F(IrListPage, FailedDownloadShowsAnEmptyListEvenWithAFileLeftOver) {
     EXPECT_EQ(ui_busy.load(), 0);
 }
 
-TEST_F(IrListPage, UploadToAllSendsOneFileToEveryDeviceThenDeletesIt) {
-    edit(0, "One", "http://one");
-    press(IDC_IR_UPLOAD_ALL);
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(recorded_jobs.size(), i + 1u);
-        EXPECT_EQ(uploaded().default_station, 99);
-        finish_job(i == 1 ? -1 : 1);
-    }
-    EXPECT_FALSE(fs::exists(kStationListPath));
-    // No device at all: the file just written goes too.
-    headless_messages_clear();
-    ui_list_clear(page, IDC_IR_LIST);
-    press(IDC_IR_UPLOAD_ALL);
-    EXPECT_EQ(messages(), Texts{"Upload to All: no file be uploaded!"});
-    EXPECT_FALSE(fs::exists(kStationListPath));
-}
-
-TEST_F(IrListPage, TheFileFollowsTheFolderThatThePickerChose) {
+TEST_F(IrListPage, UploadToAllSendsOneFileFromThePickersFolderToEveryDeviceThenDeletesIt) {
     const fs::path tones = work / "tones";
     fs::create_directories(tones);
     headless_open_file_answer((tones / "a.mp3").string().c_str());
     dispatch_command(mp3_page_command, master, IDC_MP3_FILE, 0);
     edit(0, "One", "http://one");
-    ui_list_select(page, IDC_IR_LIST, 0);
-    press(IDC_IR_UPLOAD);
-    ASSERT_EQ(recorded_jobs.size(), 1u);
-    EXPECT_TRUE(fs::exists(tones / "tmp.cfg"));
-    EXPECT_FALSE(fs::exists(work / "tmp.cfg"));
-    finish_job(1);
+    press(IDC_IR_UPLOAD_ALL);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(recorded_jobs.size(), i + 1u);
+        EXPECT_TRUE(fs::exists(tones / "tmp.cfg"));
+        EXPECT_FALSE(fs::exists(work / "tmp.cfg"));
+        finish_job(i == 1 ? -1 : 1);
+    }
+    EXPECT_FALSE(fs::exists(tones / "tmp.cfg"));
+    // No device at all: the file just written goes too.
+    headless_messages_clear();
+    ui_list_clear(page, IDC_IR_LIST);
+    press(IDC_IR_UPLOAD_ALL);
+    EXPECT_EQ(messages(), Texts{"Upload to All: no file be uploaded!"});
     EXPECT_FALSE(fs::exists(tones / "tmp.cfg"));
 }
 

@@ -11,20 +11,21 @@ struct Mp3Page : PageTest {
 
 TEST_F(Mp3Page, NothingSelectedWarnsAndEmptyPathOpensThePickerInstead) {
     fill_master({"10.0.0.2"});
-    ui_set_text(master, IDC_MP3_PATH, write_file("hold.mp3", "x").c_str());
+    const std::string hold = write_file("hold.mp3", "x");
+    ui_set_text(master, IDC_MP3_PATH, hold.c_str());
     press(IDC_MP3_UPLOAD);
     EXPECT_EQ(messages(), Texts{"Warning!: Please select a target device."});
 
     headless_messages_clear();
     ui_list_select(master, IDC_MP3_LIST, 0);
     ui_set_text(master, IDC_MP3_PATH, "");
-    headless_open_file_answer((folder + "hold.mp3").c_str());
+    headless_open_file_answer(hold.c_str());
     press(IDC_MP3_UPLOAD);
     HeadlessFileRequest request;
     ASSERT_EQ(headless_last_file_request(&request), 0);
     EXPECT_STREQ(request.description, "MP3 File");
     EXPECT_STREQ(request.pattern, "*.mp3");
-    EXPECT_EQ(shown_text(master, IDC_MP3_PATH), folder + "hold.mp3");
+    EXPECT_EQ(shown_text(master, IDC_MP3_PATH), hold);
     EXPECT_TRUE(recorded_jobs.empty());  // picking a file does not start the upload
     EXPECT_TRUE(messages().empty());
 }
@@ -42,6 +43,7 @@ TEST_F(Mp3Page, SingleUploadChecksTheFileForItsToneThenReportsAndRefreshes) {
         {IDC_MP3_RING, "tone.mp3", 0, "Error!: The maximum size of MP3 Ring file is 50 KB."},
         {IDC_MP3_HOLD, "no-such.mp3", 0, nullptr},
     };
+    const std::string folder = testing::TempDir();
     write_file("tone.mp3", std::string(61440, 'x'));
     for (const auto& c : cases) {
         recorded_jobs.clear();

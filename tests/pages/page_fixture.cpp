@@ -6,12 +6,12 @@ bool job_pending = false;
 
 namespace {
 
-int submit(bool upload, PageWindow page, CompletionCallback done, const char* device,
-           const char* first, const char* second) {
+int submit(PageWindow page, CompletionCallback done, const char* device, const char* first,
+           const char* second) {
     if (job_pending) {
         return -1;
     }
-    recorded_jobs.push_back({upload, page, done, device, first, second});
+    recorded_jobs.push_back({page, done, device, first, second});
     job_pending = true;
     return 0;
 }
@@ -20,12 +20,12 @@ int submit(bool upload, PageWindow page, CompletionCallback done, const char* de
 
 int submit_upload(PageWindow page, CompletionCallback done, const char* device, const char* local,
                   const char* remote) {
-    return submit(true, page, done, device, local, remote);
+    return submit(page, done, device, local, remote);
 }
 
 int submit_download(PageWindow page, CompletionCallback done, const char* device,
                     const char* remote, const char* local) {
-    return submit(false, page, done, device, remote, local);
+    return submit(page, done, device, remote, local);
 }
 
 void finish_job(int result) {
@@ -91,19 +91,17 @@ void PageTest::SetUp() {
 }
 
 void PageTest::TearDown() {
-    for (PageWindow page : pages) {
-        headless_page_destroy(page);
-    }
+    headless_page_destroy(opened);
     headless_page_destroy(master);
 }
 
 PageWindow PageTest::open(void (*init)(PageWindow), void (*activate)(PageWindow),
                           const Texts& list) {
-    pages.push_back(headless_page_create());
-    init(pages.back());
+    opened = headless_page_create();
+    init(opened);
     fill_master(list);
-    activate(pages.back());
-    return pages.back();
+    activate(opened);
+    return opened;
 }
 
 void PageTest::fill_master(const Texts& addresses) const {

@@ -18,7 +18,6 @@
 using Texts = std::vector<std::string>;
 
 struct RecordedJob {
-    bool upload;
     PageWindow page;
     CompletionCallback done;
     std::string device;
@@ -41,12 +40,11 @@ std::string shown_text(PageWindow page, int id);
 
 struct PageTest : testing::Test {
     PageWindow master = nullptr;  // the MP3 Hold/Ring page, holder of the master list
-    std::vector<PageWindow> pages;
-    std::string folder = testing::TempDir();
+    PageWindow opened = nullptr;
 
     void SetUp() override;
     void TearDown() override;
-    // A page created, initialised and shown with the master list as given.
+    // The page of the test: created, initialised and shown with the master list as given.
     PageWindow open(void (*init)(PageWindow), void (*activate)(PageWindow), const Texts& list);
     void fill_master(const Texts& addresses) const;
 };

@@ -38,11 +38,7 @@ bool SheetDriver::start(const std::string& folder, const std::string& program) {
     }
     wait_until(
         [this] {
-            const HWND window = FindWindowA(nullptr, "Norvik KVX-350RT Utility - 1.0");
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            sheet_ = window && owner == process_.dwProcessId && IsWindowVisible(window) ? window
-                                                                                        : nullptr;
+            sheet_ = own_window(nullptr, "Norvik KVX-350RT Utility - 1.0");
             return sheet_ != nullptr;
         },
         30000);
@@ -109,34 +105,33 @@ void SheetDriver::press(HWND page, int id) {
     settle(100);
 }
 
+HWND SheetDriver::own_window(const char* class_name, const char* caption) const {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, class_name, caption)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (window != sheet_ && owner == process_.dwProcessId && IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 bool SheetDriver::take_message(MessageBoxSeen* seen, int ms) {
     HWND box = nullptr;
-    const bool shown = wait_until(
-        [&] {
-            // Any visible dialog of the program but the sheet itself.
-            while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(box, &owner);
-                if (box != sheet_ && owner == process_.dwProcessId && IsWindowVisible(box)) {
-                    return true;
-                }
-            }
-            return false;
-        },
-        ms);
-    if (shown) {
-        settle(100);
-        seen->caption = text(box);
-        seen->text = text(GetDlgItem(box, 0xFFFF));
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        settle(200);
+    if (!wait_until([&] { return (box = own_window("#32770", nullptr)) != nullptr; }, ms)) {
+        return false;
     }
-    return shown;
+    settle(100);
+    seen->caption = text(box);
+    seen->text = text(GetDlgItem(box, 0xFFFF));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    settle(200);
+    return true;
 }
 
 bool SheetDriver::progress_window_shown() const {
-    const HWND window = FindWindowA("ProgressClass", nullptr);
-    return window && IsWindowVisible(window);
+    return own_window("ProgressClass", nullptr) != nullptr;
 }
 
 int SheetDriver::close(int ms, DWORD* took_ms) {

@@ -37,9 +37,6 @@ class SheetDriver {
     void select_choice(HWND page, int id, int index);  // a selection box, as the user would
     // Presses a button; posted, since its handler may open a modal box.
     void press(HWND page, int id);
-    void check(HWND page, int id) {
-        press(page, id);
-    }
     // Waits for the program's next message box, reads it and dismisses it.
     bool take_message(MessageBoxSeen* seen, int ms);
     bool progress_window_shown() const;
@@ -49,6 +46,8 @@ class SheetDriver {
     bool screenshot(const std::string& path) const;
 
   private:
+    // A visible top-level window of the program other than the sheet; null when there is none.
+    HWND own_window(const char* class_name, const char* caption) const;
     PROCESS_INFORMATION process_ = {};
     HWND sheet_ = nullptr;
 };
