@@ -136,6 +136,7 @@ TEST_F(PageTest, BannerSlotIsRememberedOnlyWhenAnUploadGetsPastTheCheck) {
         banner_page_activate(page);
         return ui_combo_selection(page, IDC_BANNER_SLOT);
     };
+    EXPECT_EQ(ui_combo_count(page, IDC_BANNER_SLOT), 6);
     ui_list_select(page, IDC_BANNER_LIST, 1);
     EXPECT_EQ(upload(3, bitmap(), IDC_BANNER_UPLOAD), 3);
     ASSERT_EQ(recorded_jobs.size(), 1u);

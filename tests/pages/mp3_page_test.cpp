@@ -43,7 +43,6 @@ TEST_F(Mp3Page, SingleUploadChecksTheFileForItsToneThenReportsAndRefreshes) {
         {IDC_MP3_RING, "tone.mp3", 0, "Error!: The maximum size of MP3 Ring file is 50 KB."},
         {IDC_MP3_HOLD, "no-such.mp3", 0, nullptr},
     };
-    const std::string folder = testing::TempDir();
     write_file("tone.mp3", std::string(61440, 'x'));
     for (const auto& c : cases) {
         recorded_jobs.clear();
@@ -52,12 +51,12 @@ TEST_F(Mp3Page, SingleUploadChecksTheFileForItsToneThenReportsAndRefreshes) {
         fill_master({"192.168.77.10", "192.168.77.2"});
         ui_list_select(master, IDC_MP3_LIST, 1);  // sorted: .10 before .2
         press(c.tone);
-        ui_set_text(master, IDC_MP3_PATH, (folder + c.file).c_str());
+        ui_set_text(master, IDC_MP3_PATH, (testing::TempDir() + c.file).c_str());
         press(IDC_MP3_UPLOAD);
         if (c.result != 0) {
             ASSERT_EQ(recorded_jobs.size(), 1u);
             EXPECT_EQ(recorded_jobs[0].device, "192.168.77.2");
-            EXPECT_EQ(recorded_jobs[0].first_name, folder + c.file);
+            EXPECT_EQ(recorded_jobs[0].first_name, testing::TempDir() + c.file);
             EXPECT_EQ(recorded_jobs[0].second_name, "hold.mp3");
             EXPECT_EQ(ui_busy.load(), 1);
             EXPECT_EQ(headless_is_enabled(master, IDC_MP3_UPLOAD), 0);

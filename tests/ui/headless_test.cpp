@@ -24,9 +24,10 @@ struct Headless : testing::Test {
 };
 
 TEST_F(Headless, AddedEntriesSortWithoutRegardToCaseAndInsertedOnesKeepTheirPlace) {
-    EXPECT_EQ(add({"b", "A", "c", "B2", "192.168.0.2", "192.168.0.10"}),
-              (std::vector<int>{0, 0, 2, 2, 0, 0}));
-    EXPECT_EQ(entries(page, kList), (Texts{"192.168.0.10", "192.168.0.2", "A", "b", "B2", "c"}));
+    EXPECT_EQ(add({"b", "A", "c", "B2", "192.168.0.2", "192.168.0.10", "a"}),
+              (std::vector<int>{0, 0, 2, 2, 0, 0, 2}));
+    EXPECT_EQ(entries(page, kList),
+              (Texts{"192.168.0.10", "192.168.0.2", "a", "A", "b", "B2", "c"}));
     ui_list_clear(page, kList);
     add({"a", "b", "c"});
     EXPECT_EQ(ui_list_insert(page, kList, 0, "zzz"), 0);

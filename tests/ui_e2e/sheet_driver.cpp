@@ -18,10 +18,8 @@ std::string program_folder() {
 
 SheetDriver::~SheetDriver() {
     if (process_.hProcess) {
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, 5000);
-        }
+        TerminateProcess(process_.hProcess, 99);  // fails harmlessly once the program has ended
+        WaitForSingleObject(process_.hProcess, 5000);
         CloseHandle(process_.hProcess);
         CloseHandle(process_.hThread);
     }
