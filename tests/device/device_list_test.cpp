@@ -165,7 +165,6 @@ TEST_F(DeviceLists, RepliesKeepTheAskingListAMirrorOfTheMasterList) {
     headless_page_destroy(expected);
 }
 
-// Each command reply and what it writes into its sender's entry, which keeps its place.
 TEST_F(DeviceLists, CommandRepliesRewriteTheirEntryAtItsIndex) {
     const std::pair<std::string, const char*> cases[] = {
         {"@\r\nresult OK\r\n", "192.168.0.20 --- OK"},

@@ -70,7 +70,7 @@ TEST(Watcher, SettlesEachConnectionFinishesQuietlyAndAbandonsAThreadThatOverruns
     ASSERT_EQ(sock_init(), 0);
     Endpoint address;
     Endpoint closed;
-    const Socket listener = listen_on_loopback(&address);
+    Socket listener = listen_on_loopback(&address);
     sock_close(listen_on_loopback(&closed));  // a port that was just free and is closed again
     PendingConnection sending = connection(address, 7, "hello");
     PendingConnection handing = connection(address, 8, "never sent");
@@ -98,6 +98,7 @@ TEST(Watcher, SettlesEachConnectionFinishesQuietlyAndAbandonsAThreadThatOverruns
         sock_close(c);
     }
     EXPECT_EQ(received, "hello");
+    sock_close(listener);  // Winsock closes every socket when finishing
     testing::internal::CaptureStdout();
     sock_fin();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
@@ -107,10 +108,12 @@ TEST(Watcher, SettlesEachConnectionFinishesQuietlyAndAbandonsAThreadThatOverruns
 
     // Held in a callback beyond the time that finishing waits for it: one line, then gone.
     ASSERT_EQ(sock_init(), 0);
+    listener = listen_on_loopback(&address);
     hold = true;
     PendingConnection held = connection(address, 2, "x");
     ASSERT_EQ(tcp_cx_add(&held), 0);
     ASSERT_TRUE(settled_within_5s(static_cast<int>(expected.size()) + 1));
+    ASSERT_EQ(events.count("connected 2"), 1u);
     sock_close(listener);
     testing::internal::CaptureStdout();
     sock_fin();
