@@ -1,7 +1,5 @@
 #!/usr/bin/env python3
-"""kvxctl's discovery and commands on test LANs (see lan_scenarios.py): a fleet behind two
-interfaces, a LAN where nobody answers, credentials, and phones behind a router reached as
-targets, with the inventory. Writes a GoogleTest-style XML report.
+"""kvxctl's discovery and commands on test LANs (see lan_scenarios.py).
 
     kvxctl_lan_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """

@@ -1,6 +1,7 @@
 """What the kvxctl LAN tests share: each scenario builds a test LAN with scripts/testlan, runs
 kvxctl in it (natively, or the Windows build under Wine with --wine) and checks its output, its
-exit status and what reached the phones. A script defines its scenarios and calls main():
+exit status and what reached the phones. A script defines its scenarios and calls main(),
+which writes a GoogleTest-style XML report of their checks:
 
     SCRIPT --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
@@ -97,23 +98,6 @@ class Lan:
             self.fail(f"{what}: {part!r} not in {whole!r}")
 
 
-def run_scenario(command, name):
-    """Runs one scenario in a LAN of its own: its checks and the failures of each."""
-    done = subprocess.run(command, capture_output=True, text=True, timeout=900)
-    sys.stdout.write(done.stdout)
-    sys.stderr.write(done.stderr)
-    checks = {}
-    for line in done.stdout.splitlines():
-        if line.startswith("[ RUN      ] "):
-            checks[line[13:]] = []
-        elif line.startswith("  FAILED ") and checks:
-            checks[list(checks)[-1]].append(line[9:])
-    if done.returncode != 0 and not any(checks.values()):
-        checks.setdefault(list(checks)[-1] if checks else name, []).append(
-            f"the scenario ended with status {done.returncode}")
-    return checks
-
-
 def main(script, suite_name, scenarios):
     """scenarios: name -> (testlan options, function of a Lan); its checks are the report's
     test cases."""
@@ -137,22 +121,30 @@ def main(script, suite_name, scenarios):
 
     suite = ET.Element("testsuite", name=suite_name)
     for name in args.scenarios or scenarios:
-        command = [TESTLAN, *scenarios[name][0], *wine] + (
+        # Each scenario in a LAN of its own.
+        done = subprocess.run([TESTLAN, *scenarios[name][0], *wine] + (
             ["--kvxphone", args.kvxphone] if args.kvxphone else []) + [
             "--", sys.executable, os.path.abspath(script), "--inside", name, "--kvxctl", kvxctl,
-            *wine]
-        for check, failures in run_scenario(command, name).items():
-            case = ET.SubElement(suite, "testcase", name=check, classname=suite_name)
-            if failures:
-                ET.SubElement(case, "failure", message="; ".join(failures))
-    total = len(suite)
+            *wine], capture_output=True, text=True, timeout=900)
+        sys.stdout.write(done.stdout)
+        sys.stderr.write(done.stderr)
+        cases = len(suite)
+        for line in done.stdout.splitlines():
+            if line.startswith("[ RUN      ] "):
+                ET.SubElement(suite, "testcase", name=line[13:], classname=suite_name)
+            elif line.startswith("  FAILED ") and len(suite) > cases:
+                ET.SubElement(suite[-1], "failure", message=line[9:])
+        if done.returncode != 0 and not any(len(case) for case in suite[cases:]):
+            if len(suite) == cases:
+                ET.SubElement(suite, "testcase", name=name, classname=suite_name)
+            ET.SubElement(suite[-1], "failure", message=f"ended with status {done.returncode}")
     failed = sum(1 for case in suite if len(case))
-    suite.set("tests", str(total))
+    suite.set("tests", str(len(suite)))
     suite.set("failures", str(failed))
     if args.report:
         os.makedirs(os.path.dirname(os.path.abspath(args.report)), exist_ok=True)
         root = ET.Element("testsuites")
         root.append(suite)
         ET.ElementTree(root).write(args.report)
-    print(f"{suite_name}: {total - failed} of {total} checks passed")
+    print(f"{suite_name}: {len(suite) - failed} of {len(suite)} checks passed")
     return 1 if failed else 0
