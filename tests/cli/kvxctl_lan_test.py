@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""kvxctl's discovery and commands on test LANs (see lan_scenarios.py).
+"""kvxctl's discovery and commands on test LANs (see lan_scenarios.py), and the station lists
+of phones behind a router.
 
     kvxctl_lan_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
 import csv
 import io
 import json
+import os
 import socket
 import sys
 
@@ -78,27 +80,41 @@ def credentials(lan):
 
 LOCAL = ["192.168.77.10", "192.168.77.11"]
 ROUTED = [f"10.77.{k}.{10 + i}" for k in (1, 2) for i in range(3)]
+EVERYONE = sorted(LOCAL + ROUTED)
 VERSIONS = {"10.77.1.11": "3.0.1", "10.77.2.12": "1.9.0-beta"}
 
 
-def beyond_routers(lan):
-    run = lambda *args: lan.run(*args, "--wait", "1000")  # noqa: E731
+def station_lines(*stations):
+    return b"".join(f"Name{i}={n}\r\nURL{i}={u}\r\n".encode()
+                    for i, (n, u) in enumerate(stations, 1))
+
+
+def phone_stations(lan, ip):
+    """The names of the stations the phone keeps."""
+    with open(os.path.join(lan.state, ip, "stations.cfg")) as f:
+        names = [line.split("=", 1)[1].strip() for line in f if line.startswith("Name")]
+    return [name for name in names if name]
+
+
+def behind_a_router(lan):
+    def run(what, *args, status=0, lines=None, message=""):
+        return lan.outcome(what, (*args, "--wait", "1000"), status, lines, message)
+
     lan.check("PlainDiscoveryFindsNoRoutedPhone")
-    lan.outcome("discover", ("discover", "--wait", "1000"), 0, LOCAL)
+    run("discover", "discover", lines=LOCAL)
 
     lan.check("TargetsFindEveryRoutedPhoneOnceWhateverTheirPaths")
     # A block, a file with a comment, and the local phones again, which answer the broadcast
     # and their unicasts; 10.77.2.10 answers each request twice.
     lan.write("targets.txt", b"# second office\n10.77.2.0/24\n")
-    lan.outcome("discover", ("discover", "--target", "10.77.1.0/24", "--target", "@targets.txt",
-                             "--target", "192.168.77.10-11", "--wait", "1000"), 0,
-                sorted(LOCAL + ROUTED))
+    run("discover", "discover", "--target", "10.77.1.0/24", "--target", "@targets.txt",
+        "--target", "192.168.77.10-11", lines=EVERYONE)
 
     lan.check("InventoryGivesEveryKeyAndValueAsThePhonesSentThem")
-    _, out, _ = run("discover", "--json", "--target", "10.77.0.0/22", "--rate", "5000",
-                    "--target", "192.168.77.11")
-    inventory = json.loads("\n".join(out))
-    lan.expect("devices", inventory["devices"], sorted(LOCAL + ROUTED))
+    inventory = json.loads("\n".join(run("json", "discover", "--json", "--target",
+                                          "10.77.0.0/22", "--rate", "5000", "--target",
+                                          "192.168.77.11")))
+    lan.expect("devices", inventory["devices"], EVERYONE)
     # The broadcast, which leaves by c0, the directed broadcast of cr's subnet, the /22 without
     # its network and broadcast addresses, and 192.168.77.11.
     lan.expect("datagrams sent", inventory["sent"], 1 + 1 + 1022 + 1)
@@ -111,23 +127,60 @@ def beyond_routers(lan):
             ("device", "KVX-350RT"), ("version", VERSIONS.get(ip, s["version"])), ("mac", None),
             ("name", s["name"]), ("ip", ip)])
         lan.expect(f"{ip} answered within the wait", 0 <= phone["ms"] < 1000, True)
-    _, out, _ = run("discover", "--csv", "--target", "10.77.1.10-12")
-    rows = list(csv.reader(io.StringIO("\n".join(out))))
+    rows = list(csv.reader(io.StringIO("\n".join(run("csv", "discover", "--csv", "--target",
+                                                      "10.77.1.10-12")))))
     lan.expect("csv header", rows[0], ["address", "reached", "ms", "device", "version", "mac",
                                        "name", "ip"])
     from_json = {p["address"]: p for p in inventory["phones"]}
     lan.expect("csv rows", [r[:2] + r[3:] for r in rows[1:]],
                [[a, from_json[a]["reached"], *from_json[a]["reply"].values()]
                 for a in sorted(LOCAL + ROUTED[:3])])
-    _, out, _ = run("discover", "--long", "--target", "10.77.2.12")
+    out = run("long", "discover", "--long", "--target", "10.77.2.12")
     lan.expect("columns of --long", [line.split() for line in out],
                [[ip, VERSIONS.get(ip, "2.1.4")] for ip in sorted(LOCAL + ["10.77.2.12"])])
 
     lan.check("ABadTargetIsRefusedBeforeAnythingIsSent")
     asked = lan.events("192.168.77.10").count("discovery from=")
-    lan.outcome("discover", ("discover", "--target", "10.77.1.10", "--target", "10.0.0.0/7"), 2,
-                [], "--target 10.0.0.0/7: a block may be at most a /16")
+    run("bad target", "discover", "--target", "10.77.1.10", "--target", "10.0.0.0/7", status=2,
+        lines=[], message="--target 10.0.0.0/7: a block may be at most a /16")
     lan.expect("requests", lan.events("192.168.77.10").count("discovery from="), asked)
+
+    lan.check("CommandsTakeTargets")
+    run("misc", "misc", "--name", "admin", "--password", "admin", "--ringer", "Tone 4",
+        "--target", "10.77.1.0/24", lines=ok(ROUTED[:3]))
+    lan.expect("ringers", [lan.settings(ip)["ringer_type"] for ip in ROUTED[:3] + LOCAL],
+               ["3", "3", "3", "0", "0"])
+
+    lan.check("BackupFetchesEveryPhonesListIntoTheFolder")
+    # Each phone gets a list of its own first, so a restore to the wrong phone would show.
+    for ip in EVERYONE:
+        lan.write("own.cfg", station_lines((f"Radio of {ip}", f"http://{ip}/stream")))
+        run(ip, "stations", "put", "own.cfg", ip, lines=[f"{ip} --- OK"])
+    run("backup", "stations", "get", "backup", "--all", "--target", "10.77.0.0/22", "--rate",
+        "5000", "--parallel", "4", lines=ok(EVERYONE))
+    lan.expect("files", sorted(os.listdir(os.path.join(lan.folder, "backup"))),
+               sorted(f"{ip}.cfg" for ip in EVERYONE))
+
+    lan.check("RestorePutsEachListBackOnItsOwnPhone")
+    lan.write("other.cfg", station_lines(("Overwritten", "http://example.com/x")))
+    run("overwrite", "stations", "put", "other.cfg", "--all", "--target", "10.77.1.0/24",
+        "--target", "10.77.2.0/24", lines=ok(EVERYONE))
+    os.remove(os.path.join(lan.folder, "backup", "192.168.77.11.cfg"))
+    missing = "backup\\192.168.77.11.cfg" if lan.wine else "backup/192.168.77.11.cfg"
+    run("restore", "stations", "put", "--from", "backup", "--all", "--target", "10.77.0.0/22",
+        "--rate", "5000", status=1, lines=ok(set(EVERYONE) - {"192.168.77.11"}) | {
+            f"192.168.77.11 --- FAIL (no {missing}, skipped)"})
+    lan.expect("lists back", [phone_stations(lan, ip) for ip in EVERYONE],
+               [["Overwritten" if ip == "192.168.77.11" else f"Radio of {ip}"] for ip in EVERYONE])
+
+    lan.check("VerifiedUploadCatchesThePhoneThatStoresSomethingElse")
+    lan.write("three.cfg", station_lines(("One", "http://e.com/1"), ("Two", "http://e.com/2"),
+                                         ("Three", "http://e.com/3")))
+    run("verify", "stations", "put", "three.cfg", "--verify", "--target", "10.77.2.0/24",
+        status=1, lines=ok(["10.77.2.10", "10.77.2.12"]) | {
+            "10.77.2.11 --- FAIL (verify: station 2: sent \"Two\" http://e.com/2, the phone has "
+            "none (2 stations differ))"})
+    lan.expect("kept by the faulty phone", phone_stations(lan, "10.77.2.11"), ["One"])
 
 
 SCENARIOS = {
@@ -136,7 +189,8 @@ SCENARIOS = {
     "credentials": (["--phones", "3"], credentials),
     "routed": (["--phones", "2", "--routed", "3", "--routed-subnets", "2",
                 "--fault", "10.77.1.11=version=3.0.1", "--fault", "10.77.2.12=version=1.9.0-beta",
-                "--fault", "10.77.2.10=dup-reply"], beyond_routers),
+                "--fault", "10.77.2.10=dup-reply", "--fault", "10.77.2.11=stations-keep=1"],
+               behind_a_router),
 }
 
 

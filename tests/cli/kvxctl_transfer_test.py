@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""kvxctl's file commands on test LANs (see lan_scenarios.py), each command's wiring once; the
+"""kvxctl's file commands on test LANs (see lan_scenarios.py), each command's wiring once (the
+routed phones' backups are kvxctl_lan_test's); the
 transfers', the file checks' and the fleet engine's own rules are their unit tests'.
 
     kvxctl_transfer_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
@@ -187,70 +188,11 @@ def fleet(lan):
         lan.expect_in("as nobody: the capability", "CAP_NET_BIND_SERVICE", err)
 
 
-LOCAL = ["192.168.77.10", "192.168.77.11"]
-ROUTED = [f"10.77.{k}.{10 + i}" for k in (1, 2) for i in range(3)]
-EVERYONE = sorted(LOCAL + ROUTED)
-
-
-def station_lines(*stations):
-    return b"".join(f"Name{i}={n}\r\nURL{i}={u}\r\n".encode()
-                    for i, (n, u) in enumerate(stations, 1))
-
-
-def phone_stations(lan, ip):
-    """The names of the stations the phone keeps."""
-    with open(os.path.join(lan.state, ip, "stations.cfg")) as f:
-        names = [line.split("=", 1)[1].strip() for line in f if line.startswith("Name")]
-    return [name for name in names if name]
-
-
-def backups_and_verified_uploads(lan):
-    run = lambda what, *args, **kw: lan.outcome(what, (*args, "--wait", "1000"), **kw)  # noqa
-    lan.check("CommandsTakeTargets")
-    run("misc", "misc", "--name", "admin", "--password", "admin", "--ringer", "Tone 4",
-        "--target", "10.77.1.0/24", status=0, lines=ok(ROUTED[:3]))
-    lan.expect("ringers", [lan.settings(ip)["ringer_type"] for ip in ROUTED[:3] + LOCAL],
-               ["3", "3", "3", "0", "0"])
-
-    lan.check("BackupFetchesEveryPhonesListIntoTheFolder")
-    # Each phone gets a list of its own first, so a restore to the wrong phone would show.
-    for ip in EVERYONE:
-        lan.write("own.cfg", station_lines((f"Radio of {ip}", f"http://{ip}/stream")))
-        run(ip, "stations", "put", "own.cfg", ip, status=0, lines=[f"{ip} --- OK"])
-    run("backup", "stations", "get", "backup", "--all", "--target", "10.77.0.0/22", "--rate",
-        "5000", "--parallel", "4", status=0, lines=ok(EVERYONE))
-    lan.expect("files", sorted(os.listdir(os.path.join(lan.folder, "backup"))),
-               sorted(f"{ip}.cfg" for ip in EVERYONE))
-
-    lan.check("RestorePutsEachListBackOnItsOwnPhone")
-    lan.write("other.cfg", station_lines(("Overwritten", "http://example.com/x")))
-    run("overwrite", "stations", "put", "other.cfg", "--all", "--target", "10.77.1.0/24",
-        "--target", "10.77.2.0/24", status=0, lines=ok(EVERYONE))
-    os.remove(os.path.join(lan.folder, "backup", "192.168.77.11.cfg"))
-    missing = "backup\\192.168.77.11.cfg" if lan.wine else "backup/192.168.77.11.cfg"
-    run("restore", "stations", "put", "--from", "backup", "--all", "--target", "10.77.0.0/22",
-        "--rate", "5000", status=1, lines=ok(set(EVERYONE) - {"192.168.77.11"}) | {
-            f"192.168.77.11 --- FAIL (no {missing}, skipped)"})
-    lan.expect("lists back", [phone_stations(lan, ip) for ip in EVERYONE],
-               [["Overwritten" if ip == "192.168.77.11" else f"Radio of {ip}"] for ip in EVERYONE])
-
-    lan.check("VerifiedUploadCatchesThePhoneThatStoresSomethingElse")
-    lan.write("three.cfg", station_lines(("One", "http://e.com/1"), ("Two", "http://e.com/2"),
-                                         ("Three", "http://e.com/3")))
-    run("verify", "stations", "put", "three.cfg", "--verify", "--target", "10.77.2.0/24",
-        status=1, lines=ok(["10.77.2.10", "10.77.2.12"]) | {
-            "10.77.2.11 --- FAIL (verify: station 2: sent \"Two\" http://e.com/2, the phone has "
-            "none (2 stations differ))"})
-    lan.expect("kept by the faulty phone", phone_stations(lan, "10.77.2.11"), ["One"])
-
-
 SCENARIOS = {
     "page_checks": (["--phones", "3"], page_checks),
     "tftpd_hpa": (["--phones", "1"], tftpd_transfers),
     "fleet": (["--phones", str(len(FLEET))] +
               [w for ip, (f, _) in FLEET.items() if f for w in ("--fault", f"{ip}={f}")], fleet),
-    "routed": (["--phones", "2", "--routed", "3", "--routed-subnets", "2",
-                "--fault", "10.77.2.11=stations-keep=1"], backups_and_verified_uploads),
 }
 
 
