@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""kvxctl's file commands on test LANs (see lan_scenarios.py), each command's wiring once (the
-routed phones' backups are kvxctl_lan_test's); the
-transfers', the file checks' and the fleet engine's own rules are their unit tests'.
+"""kvxctl's file commands on test LANs (see lan_scenarios.py), each command's wiring once; the
+transfers', the file checks' and the fleet engine's own rules are their unit tests', the
+routed phones' station lists kvxctl_lan_test's.
 
     kvxctl_transfer_test.py --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
@@ -41,7 +41,7 @@ REFUSALS = [
     (("get", PHONE, "hold.mp3", "no-such-folder/x"), "cannot write no-such-folder/x"),
     (("ring", "hold.mp3", "--all"), "The maximum size of MP3 Ring file is 50 KB."),
     (("banner", "1", "colour.bmp", PHONE), "Only support monochrome, uncompressed bitmap file."),
-    (("banner", "7", "ok.bmp", PHONE), "banner slot 7: choose 1 to 6"),
+    (("banner", "7", "4.bmp", PHONE), "banner slot 7: choose 1 to 6"),
     (("stations", "put", "ftp.cfg", PHONE),
      "I/R only supports http protocol.\nkvxctl: station \"B\" has the URL \"ftp://b.example\""),
 ]
@@ -64,7 +64,6 @@ def page_checks(lan):
     lan.check("RefusedFilesSendNothing")
     lan.write("over", data(5000001, 7))
     lan.write("colour.bmp", bitmap(24))
-    lan.write("ok.bmp", bitmap(1))
     lan.write("ftp.cfg", b"Name1=A\nURL1=http://a.example\nName4=B\nURL4=ftp://b.example\n")
     requests = sum(lan.events(ip).count("tftp-request ") for ip in PHONES)
     for args, message in REFUSALS:
