@@ -9,7 +9,9 @@ import glob
 import hashlib
 import json
 import os
+import shlex
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -185,6 +187,25 @@ def fleet(lan):
         lan.expect("as nobody: exit status", status, 3)
         lan.expect_in("as nobody: message", "not allowed to bind UDP port 70", err)
         lan.expect_in("as nobody: the capability", "CAP_NET_BIND_SERVICE", err)
+
+        lan.check("TheProgressLineIsDrawnOnATerminal")  # script(1) gives kvxctl one
+        done = subprocess.run(["script", "-qec", shlex.join(lan.command + [
+            "put", PHONE, tone, "hold.mp3"]) + " 2>/dev/null", "/dev/null"], capture_output=True,
+            cwd=lan.folder, timeout=120)
+        screen = done.stdout.decode()
+        lan.expect("exit status", done.returncode, 0)
+        lan.expect_in("line", "0/1 done, 0 failed, 1 running", screen)
+        lan.expect_in("result on a line of its own", f"\r{PHONE} --- OK\r\n", screen)
+        lan.expect("the line wiped at the end", screen[-2:], " \r")
+
+    lan.check("APhonePutRightWhileRunningTakesTheFile")
+    # Its faults file emptied and reread on SIGHUP, as the soak benchmark does.
+    with open(os.path.join(lan.state, "192.168.77.12", "faults"), "w") as f:
+        f.write("\n")
+    for pid in os.environ["KVX_LAN_PHONE_PIDS"].split():
+        os.kill(int(pid), signal.SIGHUP)
+    time.sleep(0.3)
+    lan.outcome("hold", ("hold", tone, "192.168.77.12"), 0, ["192.168.77.12 --- OK"])
 
 
 SCENARIOS = {

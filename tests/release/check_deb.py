@@ -35,6 +35,9 @@ def check_unpacked(tree, version):
         done = run(os.path.join(bin_dir, program), "--version", isolated=True)
         expect(done.returncode == 0 and done.stdout.strip() == f"{program} {version}",
                f"unpacked {program} --version says {program} {version} ({done.stdout.strip()!r})")
+    done = run(os.path.join(bin_dir, "kvxphone"), "--help", isolated=True)
+    expect(done.returncode == 0 and done.stdout.startswith("Usage: kvxphone"),
+           f"unpacked kvxphone --help (status {done.returncode})")
 
     listed = run(os.path.join(bin_dir, "kvxctl"), "--help", isolated=True).stdout
     commands = [line.split()[0] for line in listed.split("Commands:\n", 1)[-1].split("\n\n")[0]
