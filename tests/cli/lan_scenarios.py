@@ -1,60 +1,92 @@
 """What the kvxctl LAN tests share: each scenario builds a test LAN with scripts/testlan, runs
-kvxctl in it (natively, or the Windows build under Wine with --wine), and checks its output,
-its exit status and what reached the peers. A script defines its scenarios and calls main():
+kvxctl in it (natively, or the Windows build under Wine with --wine) and checks its output, its
+exit status and what reached the phones. A script defines its scenarios and calls main(),
+which writes a GoogleTest-style XML report of their checks:
 
     SCRIPT --kvxctl PATH [--wine] [--kvxphone PATH] [--report FILE] [SCENARIO...]
 """
 import argparse
 import os
+import random
+import shutil
 import subprocess
 import sys
+import tempfile
 import xml.etree.ElementTree as ET
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-TESTLAN = os.path.join(ROOT, "scripts", "testlan")
+TESTLAN = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "testlan")
+
+
+def data(size, seed):
+    return random.Random(seed).randbytes(size)
+
+
+def ok(addresses):
+    return {f"{a} --- OK" for a in addresses}
 
 
 class Lan:
-    """What a scenario sees from inside the LAN."""
+    """What a scenario sees from inside the LAN. kvxctl runs in a scratch folder of its own, so
+    that relative paths serve both builds."""
 
     def __init__(self, kvxctl, wine):
         self.wine = wine
         self.command = (["wine"] if wine else []) + [kvxctl]
         self.state = os.environ["KVX_LAN_STATE"]
         self.namespace = os.environ["KVX_LAN_NS"]
-        self.failures = []
-        self.check_name = None
+        self.failed = False
+        self.folder = tempfile.mkdtemp(prefix="kvxctl-lan.")
+        os.chmod(self.folder, 0o755)
 
-    def run(self, *args, cwd=None, prefix=()):
-        done = subprocess.run(list(prefix) + self.command + list(args), capture_output=True,
-                              text=True, timeout=120, cwd=cwd)
+    def run(self, *args, prefix=()):
+        done = subprocess.run([*prefix, *self.command, *args], capture_output=True, text=True,
+                              timeout=120, cwd=self.folder)
         # The Windows build writes CR LF.
         return (done.returncode, done.stdout.replace("\r", "").splitlines(),
                 done.stderr.replace("\r", ""))
 
-    def phone_folder(self, ip):
-        return os.path.join(self.state, ip)
+    def outcome(self, what, args, status, lines, message=""):
+        """Runs kvxctl and checks its exit status, its output (lines given as a set: in any
+        order, since each phone's line comes as it finishes; None: unchecked) and a part of its
+        message."""
+        got, out, err = self.run(*args)
+        self.expect(f"{what}: exit status (stderr {err!r})", got, status)
+        if lines is not None:
+            self.expect(f"{what}: output", sorted(out) if isinstance(lines, set) else out,
+                        sorted(lines) if isinstance(lines, set) else lines)
+        self.expect_in(f"{what}: message", message, err)
+        return out
+
+    def write(self, name, content):
+        with open(os.path.join(self.folder, name), "wb") as f:
+            f.write(content)
+        return name
+
+    def read(self, path):
+        """The bytes of path (relative to the scratch folder), None if there is no such file."""
+        path = os.path.join(self.folder, path)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def stored(self, ip, name):
+        return self.read(os.path.join(self.state, ip, "files", name))
 
     def settings(self, ip):
-        values = {}
         with open(os.path.join(self.state, ip, "settings.txt")) as f:
-            for line in f:
-                line = line.strip()
-                if line and not line.startswith("#") and "=" in line:
-                    key, value = line.split("=", 1)
-                    values[key] = value
-        return values
+            return dict(line.strip().split("=", 1) for line in f if "=" in line
+                        and not line.startswith("#"))
 
     def events(self, ip):
         with open(os.path.join(self.state, ip, "events.log")) as f:
             return f.read()
 
     def check(self, name):
-        self.check_name = name
         print(f"[ RUN      ] {name}", flush=True)
 
     def fail(self, text):
-        self.failures.append((self.check_name, text))
+        self.failed = True
         print(f"  FAILED {text}", flush=True)
 
     def expect(self, what, got, wanted):
@@ -64,35 +96,6 @@ class Lan:
     def expect_in(self, what, part, whole):
         if part not in whole:
             self.fail(f"{what}: {part!r} not in {whole!r}")
-
-    def expect_true(self, what, condition):
-        if not condition:
-            self.fail(what)
-
-
-# ---------------------------------------------------------------- outside: one LAN per scenario
-
-def run_scenario(script, scenarios, name, kvxctl, wine, kvxphone):
-    options, _ = scenarios[name]
-    command = [TESTLAN] + options + (["--wine"] if wine else []) + (
-        ["--kvxphone", kvxphone] if kvxphone else []) + [
-        "--", sys.executable, script, "--inside", name, "--kvxctl", kvxctl
-    ] + (["--wine"] if wine else [])
-    done = subprocess.run(command, capture_output=True, text=True, timeout=900)
-    sys.stdout.write(done.stdout)
-    sys.stderr.write(done.stderr)
-    checks, failures = [], {}
-    for line in done.stdout.splitlines():
-        if line.startswith("[ RUN      ] "):
-            checks.append(line[13:])
-        elif line.startswith("  FAILED ") and checks:
-            failures.setdefault(checks[-1], []).append(line[9:])
-    if done.returncode != 0 and not failures:
-        failures.setdefault(checks[-1] if checks else name, []).append(
-            f"the scenario ended with status {done.returncode}")
-        if not checks:
-            checks.append(name)
-    return checks, failures
 
 
 def main(script, suite_name, scenarios):
@@ -107,33 +110,41 @@ def main(script, suite_name, scenarios):
     parser.add_argument("scenarios", nargs="*")
     args = parser.parse_args()
     kvxctl = os.path.abspath(args.kvxctl)
-    script = os.path.abspath(script)
-
+    wine = ["--wine"] if args.wine else []
     if args.inside:
-        if not os.environ.get("KVX_LAN_NS"):
-            print(f"{suite_name}: --inside runs only on a test LAN", file=sys.stderr)
-            return 2
         lan = Lan(kvxctl, args.wine)
-        scenarios[args.inside][1](lan)
-        return 1 if lan.failures else 0
+        try:
+            scenarios[args.inside][1](lan)
+        finally:
+            shutil.rmtree(lan.folder, ignore_errors=True)
+        return 1 if lan.failed else 0
 
     suite = ET.Element("testsuite", name=suite_name)
-    total = failed = 0
     for name in args.scenarios or scenarios:
-        checks, failures = run_scenario(script, scenarios, name, kvxctl, args.wine,
-                                        args.kvxphone)
-        for check in checks:
-            case = ET.SubElement(suite, "testcase", name=check, classname=suite_name)
-            total += 1
-            if check in failures:
-                failed += 1
-                ET.SubElement(case, "failure", message="; ".join(failures[check]))
-    suite.set("tests", str(total))
+        # Each scenario in a LAN of its own.
+        done = subprocess.run([TESTLAN, *scenarios[name][0], *wine] + (
+            ["--kvxphone", args.kvxphone] if args.kvxphone else []) + [
+            "--", sys.executable, os.path.abspath(script), "--inside", name, "--kvxctl", kvxctl,
+            *wine], capture_output=True, text=True, timeout=900)
+        sys.stdout.write(done.stdout)
+        sys.stderr.write(done.stderr)
+        cases = len(suite)
+        for line in done.stdout.splitlines():
+            if line.startswith("[ RUN      ] "):
+                ET.SubElement(suite, "testcase", name=line[13:], classname=suite_name)
+            elif line.startswith("  FAILED ") and len(suite) > cases:
+                ET.SubElement(suite[-1], "failure", message=line[9:])
+        if done.returncode != 0 and not any(len(case) for case in suite[cases:]):
+            if len(suite) == cases:
+                ET.SubElement(suite, "testcase", name=name, classname=suite_name)
+            ET.SubElement(suite[-1], "failure", message=f"ended with status {done.returncode}")
+    failed = sum(1 for case in suite if len(case))
+    suite.set("tests", str(len(suite)))
     suite.set("failures", str(failed))
     if args.report:
         os.makedirs(os.path.dirname(os.path.abspath(args.report)), exist_ok=True)
         root = ET.Element("testsuites")
         root.append(suite)
         ET.ElementTree(root).write(args.report)
-    print(f"{suite_name}: {total - failed} of {total} checks passed")
+    print(f"{suite_name}: {len(suite) - failed} of {len(suite)} checks passed")
     return 1 if failed else 0

@@ -73,8 +73,11 @@ TEST(Mp3Advice, TagsAndOtherData) {
     // A lone sync pattern inside other data is no frame.
     EXPECT_EQ(mismatch(Bytes(10, 'x') + frame(0xFB, 0x90, 0x00, 4) + Bytes(900, 'x')),
               "not MPEG audio");
-    EXPECT_EQ(mismatch(frame(0xEB, 0x90, 0x00, 417) + frame(0xEB, 0x90, 0x00, 417)),
-              "not MPEG audio");  // the reserved version
+    // The reserved version, the bitrate index 15 and the sampling rate index 3.
+    for (const auto& [b1, b2] : {std::pair{0xEB, 0x90}, {0xFB, 0xF0}, {0xFB, 0x9C}}) {
+        const Bytes two = frame(b1, b2, 0x00, 417) + frame(b1, b2, 0x00, 417);
+        EXPECT_EQ(mismatch(two), "not MPEG audio") << b1 << " " << b2;
+    }
     EXPECT_EQ(mismatch(Bytes()), "not MPEG audio");
 }
 

@@ -13,50 +13,33 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-ISOLATED = os.path.join(ROOT, "scripts", "netns-isolated")
+sys.dont_write_bytecode = True  # nothing of a test run lands in the source tree
+from release_check import ROOT, expect, main  # noqa: E402
+
 FILES = {"usr/bin/kvxctl", "usr/bin/kvxphone", "usr/share/man/man1/kvxctl.1.gz",
          "usr/share/man/man1/kvxphone.1.gz", "usr/share/bash-completion/completions/kvxctl",
          "usr/share/doc/kvx-tools/README.md", "usr/share/doc/kvx-tools/copyright",
          "usr/share/doc/kvx-tools/changelog.gz"}
 
-failures = []
 
-
-def expect(ok, what):
-    print(("ok    " if ok else "FAIL  ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-
-
-def build_version(build):
-    with open(os.path.join(build, "CMakeCache.txt")) as f:
-        for line in f:
-            if line.startswith("CMAKE_PROJECT_VERSION:"):
-                return line.strip().split("=", 1)[1]
-    raise SystemExit("check_deb: no project version in the build's CMakeCache.txt")
-
-
-def run(*command, **options):
-    return subprocess.run(command, capture_output=True, text=True, timeout=300, **options)
-
-
-def isolated(*command, env=None):
+def run(*command, isolated=False, env=None):
     """Our programs start only inside a namespace with nothing but loopback."""
-    return run(ISOLATED, *command, env=env)
+    prefix = [os.path.join(ROOT, "scripts", "netns-isolated")] if isolated else []
+    return subprocess.run(prefix + list(command), capture_output=True, text=True, timeout=300,
+                          env=env)
 
 
 def check_unpacked(tree, version):
     bin_dir = os.path.join(tree, "usr", "bin")
     for program in ("kvxctl", "kvxphone"):
-        done = isolated(os.path.join(bin_dir, program), "--version")
+        done = run(os.path.join(bin_dir, program), "--version", isolated=True)
         expect(done.returncode == 0 and done.stdout.strip() == f"{program} {version}",
                f"unpacked {program} --version says {program} {version} ({done.stdout.strip()!r})")
-    done = isolated(os.path.join(bin_dir, "kvxphone"), "--help")
+    done = run(os.path.join(bin_dir, "kvxphone"), "--help", isolated=True)
     expect(done.returncode == 0 and done.stdout.startswith("Usage: kvxphone"),
            f"unpacked kvxphone --help (status {done.returncode})")
 
-    listed = isolated(os.path.join(bin_dir, "kvxctl"), "--help").stdout
+    listed = run(os.path.join(bin_dir, "kvxctl"), "--help", isolated=True).stdout
     commands = [line.split()[0] for line in listed.split("Commands:\n", 1)[-1].split("\n\n")[0]
                 .splitlines() if line.startswith("  ") and line.split()[0] != "help"]
     page = run("zcat", os.path.join(tree, "usr/share/man/man1/kvxctl.1.gz")).stdout
@@ -72,8 +55,8 @@ def check_unpacked(tree, version):
     for words, wanted in ((["kvxctl", ""], set(commands) | {"help", "--help", "--version"}),
                           (["kvxctl", "stations", ""], {"get", "put"}),
                           (["kvxctl", "misc", "--r"], {"--radio", "--ringer"})):
-        offered = set(isolated("bash", "-c", script, "-", completion, *words, env=env)
-                      .stdout.split())
+        offered = set(run("bash", "-c", script, "-", completion, *words, isolated=True,
+                          env=env).stdout.split())
         expect(wanted <= offered and all(w.startswith(words[-1]) for w in offered),
                f"completing {' '.join(words)!r} offers {sorted(wanted)} ({sorted(offered)})")
 
@@ -100,26 +83,4 @@ def check(package, version):
         shutil.rmtree(tree)
 
 
-def main():
-    if len(sys.argv) not in (2, 3):
-        print(__doc__, file=sys.stderr)
-        return 2
-    build = os.path.abspath(sys.argv[1])
-    version = build_version(build)
-    if len(sys.argv) == 3:
-        check(os.path.abspath(sys.argv[2]), version)
-    else:
-        out = os.path.join(build, "deb-check")
-        shutil.rmtree(out, ignore_errors=True)
-        subprocess.run(["cpack", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", out],
-                       check=True, stdout=subprocess.DEVNULL)
-        packages = [f for f in os.listdir(out) if f.endswith(".deb")]
-        expect(len(packages) == 1, f"CPack made one package ({packages})")
-        if len(packages) == 1:
-            check(os.path.join(out, packages[0]), version)
-        shutil.rmtree(out, ignore_errors=True)
-    print(f"check_deb: {len(failures)} failed")
-    return 1 if failures else 0
-
-
-sys.exit(main())
+sys.exit(main("check_deb", check, ".deb"))
