@@ -26,7 +26,7 @@ constexpr uint32_t quad(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     return a << 24 | b << 16 | c << 8 | d;
 }
 
-TEST(TargetSpec, WhatEachFormNames) {
+TEST(Targets, WhatEachFormNames) {
     const char* file = "targets_test.txt";
     FILE* f = fopen(file, "w");
     ASSERT_NE(f, nullptr);
@@ -63,7 +63,7 @@ TEST(TargetSpec, WhatEachFormNames) {
     remove(file);
 }
 
-TEST(TargetSpec, MistakesAreNamed) {
+TEST(Targets, MistakesAreNamed) {
     const char* file = "targets_bad.txt";
     FILE* f = fopen(file, "w");
     ASSERT_NE(f, nullptr);
