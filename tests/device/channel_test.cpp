@@ -326,4 +326,46 @@ TEST_F(Channel, ClosingAndOpeningAgainWorksEveryTime) {
     ASSERT_EQ(channel_open(), 0);
 }
 
+TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {
+    // The test thread plays the user-interface thread on which the handlers run.
+    struct PlayedUiThread {
+        PlayedUiThread() {
+            headless_keep_posted(1);
+        }
+        ~PlayedUiThread() {
+            headless_keep_posted(0);
+        }
+    } played;
+    const auto woken = [] {
+        for (int i = 0; i < 500 && headless_posted_count() == 0; ++i) {
+            sleep_tick();
+        }
+        return headless_posted_count() > 0;
+    };
+    ASSERT_EQ(discover_devices(admin, kAdminList), 0);
+    reply_from("10.77.78.2", kGoodReply);
+    ASSERT_TRUE(woken());
+    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);  // not before its thread takes it
+    // Ended on that thread: returns at once, and the reply waiting goes to no handler.
+    channel_end_request();
+    EXPECT_EQ(headless_run_posted(), 1);
+    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
+
+    // Waiting while a command became the request, a discovery reply is the command's; the
+    // command's reply after it, from the same phone, replaces it.
+    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
+    reply_from("10.77.78.3", kGoodReply);
+    ASSERT_TRUE(woken());
+    const CommandFrame frame = frame_of("admin;!sep!;admin;!sep!;a;!sep!;b");
+    send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
+    reply_from("10.77.78.3", "@\r\nresult OK\r\n");
+    const Entries wanted = {"10.77.78.3 --- OK"};
+    for (int i = 0; i < 500 && entries(admin, kAdminList) != wanted; ++i) {
+        headless_run_posted();
+        sleep_tick();
+    }
+    EXPECT_EQ(entries(admin, kAdminList), wanted);
+    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
+}
+
 }  // namespace
