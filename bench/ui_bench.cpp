@@ -41,17 +41,15 @@ int wait_listed(HWND box, DWORD start, DWORD* last_ms) {
     return most;
 }
 
+// One message: the utility's entries are an address and a result word, far below 256.
 bool annotated(HWND box, int index) {
     wchar_t entry[256] = L"";
-    if (SendMessageW(box, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0) >= 255) {
-        return false;
-    }
     SendMessageW(box, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry));
     return wcsstr(entry, L" --- ") != nullptr;
 }
 
 // Waits until every entry is annotated or none was for a while; the entries annotated.
-// Each reading is two messages to the utility's own thread, which the replies need as well:
+// Each reading is a message to the utility's own thread, which the replies need as well:
 // a round reads on from where the last one stopped and ends at the first entry still bare,
 // so the whole wait reads each entry about once, however often it looks.
 int wait_annotated(HWND box, int listed, DWORD start, DWORD* last_ms) {
@@ -114,6 +112,13 @@ int main(int argc, char** argv) {
     app.press(misc, IDC_MISC_UPGRADE_ALL);
     const int answers = wait_annotated(box, listed, start, &last_ms);
     report("misc to all", answers, listed, present, last_ms);
+    // What the wait above cannot be faster than: it reads every entry at least once.
+    start = GetTickCount();
+    for (int i = 0; i < listed; ++i) {
+        annotated(box, i);
+    }
+    printf("%-22s reading every entry from outside takes %lu ms\n", "",
+           static_cast<unsigned long>(since(start)));
 
     DWORD took = 0;
     app.close(10000, &took);
