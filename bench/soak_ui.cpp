@@ -71,7 +71,7 @@ DWORD since(DWORD start) {
 // runs, whose actions must stay disabled. Prints the round's facts; false when it never ended.
 bool upload_to_all(SheetDriver& app, const std::string& hold, int round, DWORD limit_ms) {
     HWND mp3 = app.show_page(kMp3);
-    app.check(mp3, IDC_MP3_HOLD);
+    app.press(mp3, IDC_MP3_HOLD);
     app.set_text(mp3, IDC_MP3_PATH, hold);
     const DWORD start = GetTickCount();
     app.press(mp3, IDC_MP3_UPLOAD_ALL);

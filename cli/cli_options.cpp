@@ -145,7 +145,7 @@ int pick_entry(const char* text, const char* const* entries, int count) {
 }
 
 int check_targets(const ParsedArgs* args, bool all) {
-    // The specs of --target, the one repeatable option, add to either.
+    // The targets of --target, the one repeatable option, add to either.
     if ((all && args->target_count > 0) ||
         (!all && args->target_count == 0 && args->repeated_count == 0)) {
         fprintf(stderr,

@@ -13,7 +13,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: kvxctl discover [--target SPEC]... [--rate N] [--wait MS] [--json | --csv | --long]\n"
+    "usage: kvxctl discover [--target TARGET]... [--rate N] [--wait MS] [--json | --csv | --long]\n"
     "\n"
     "Broadcasts a discovery request on every IPv4 interface and prints the address of each\n"
     "KVX-350RT that answers, one per line, in the order of the utility's device list. A phone\n"

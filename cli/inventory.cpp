@@ -14,7 +14,7 @@
 #include "json_text.h"
 #include "platform.h"
 #include "reply_parse.h"
-#include "target_spec.h"
+#include "targets.h"
 #include "ui.h"
 
 namespace {
@@ -120,9 +120,9 @@ const char* reached_by(uint32_t address, const std::vector<uint32_t>& broadcasts
 const CliOption kTargetOption = {"target", true, true};
 const CliOption kRateOption = {"rate", true};
 const char kReachUsage[] =
-    "  --target SPEC      also ask these addresses one by one, for phones that no broadcast\n"
+    "  --target TARGET    also ask these addresses one by one, for phones that no broadcast\n"
     "                     reaches (behind routers): an address, a range 192.168.5.10-200, a\n"
-    "                     block 10.1.2.0/24 (at most a /16) or @FILE (one spec per line,\n"
+    "                     block 10.1.2.0/24 (at most a /16) or @FILE (one target per line,\n"
     "                     # comments); may be repeated\n"
     "  --rate N           requests to targets per second (default 1000)\n";
 
@@ -138,7 +138,7 @@ int read_reach(const ParsedArgs* args, int rate_index, Reach* out) {
         out->rate = static_cast<int>(value);
     }
     std::string error;
-    if (target_specs_expand(args->repeated, args->repeated_count, &out->targets, &error) != 0) {
+    if (targets_expand(args->repeated, args->repeated_count, &out->targets, &error) != 0) {
         fprintf(stderr, "kvxctl: %s\n", error.c_str());
         return -1;
     }

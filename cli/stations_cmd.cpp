@@ -20,11 +20,11 @@ namespace {
 
 const char kUsage[] =
     "usage: kvxctl stations get ADDRESS FILE [--retry N] [--json] [--log FILE] [--dry-run]\n"
-    "       kvxctl stations get DIR [--wait MS] [OPTIONS] (--all | --target SPEC | ADDRESS...)\n"
+    "       kvxctl stations get DIR [--wait MS] [OPTIONS] (--all | --target TARGET | ADDRESS...)\n"
     "       kvxctl stations put FILE [--verify] [--wait MS] [OPTIONS]\n"
-    "                           (--all | --target SPEC | ADDRESS... | --only-failed LOG)\n"
+    "                           (--all | --target TARGET | ADDRESS... | --only-failed LOG)\n"
     "       kvxctl stations put --from DIR [--verify] [--wait MS] [OPTIONS]\n"
-    "                           (--all | --target SPEC | ADDRESS... | --only-failed LOG)\n"
+    "                           (--all | --target TARGET | ADDRESS... | --only-failed LOG)\n"
     "\n"
     "get fetches the internet-radio station list of one telephone into FILE, as the utility's\n"
     "I/R List page downloads it; given a folder DIR (made when --all or --target is given), it\n"

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,10 +20,48 @@ using Entries = std::vector<std::string>;
 
 constexpr int kAdminList = 1025;
 const std::string kGoodReply = "?\r\ndevice KVX-350RT\r\nversion 1.2\r\n";
+const std::string kResultOk = "@\r\nresult OK\r\n";
+
+Entries entries(PageWindow page, int list) {
+    Entries out;
+    for (int i = 0; i < ui_list_count(page, list); ++i) {
+        char text[kEntrySize];
+        ui_list_get(page, list, i, text, sizeof text);
+        out.emplace_back(text);
+    }
+    return out;
+}
+
+// Whether done() holds, waiting up to 5 s for it.
+template <typename Condition>
+bool within_5s(Condition done) {
+    for (int i = 0; i < 500 && !done(); ++i) {
+        sleep_tick();
+    }
+    return done();
+}
+
+// The list's entries once they are these, or after 5 s.
+Entries settled(PageWindow page, int list, const Entries& wanted) {
+    within_5s([&] { return entries(page, list) == wanted; });
+    return entries(page, list);
+}
+
+// Returns once the receive thread has asked for datagrams this many times in all: each asks
+// for the next only when it has dealt with the one before.
+void received(int calls) {
+    ASSERT_TRUE(within_5s([&] { return probe_receive_calls() >= calls; }));
+}
+
+CommandFrame frame_of(std::string payload) {
+    CommandFrame frame;
+    build_command_frame("@ ", &payload[0], &frame);
+    return frame;
+}
 
 struct Channel : testing::Test {
-    PageWindow master = nullptr;
-    PageWindow admin = nullptr;
+    PageWindow master = headless_page_create();
+    PageWindow admin = headless_page_create();
     Socket phone = -1;    // where datagrams to port 9999 arrive, broadcasts included
     Socket replies = -1;  // sends what the scripted telephones answer
 
@@ -33,8 +70,6 @@ struct Channel : testing::Test {
         ASSERT_TRUE(getenv("KVX_PRIVATE_NET") || getenv("KVX_LAN_NS"))
             << "run this through ctest: it needs a private network namespace";
         ASSERT_EQ(sock_init(), 0);
-        master = headless_page_create();
-        admin = headless_page_create();
         set_master_list_page(master);
         ASSERT_EQ(channel_open(), 0);
         EXPECT_EQ(channel_state(), 1);
@@ -45,12 +80,8 @@ struct Channel : testing::Test {
     }
     void TearDown() override {
         channel_close();
-        if (replies >= 0) {
-            sock_close(replies);
-        }
-        if (phone >= 0) {
-            sock_close(phone);
-        }
+        sock_close(replies);
+        sock_close(phone);
         set_master_list_page(nullptr);
         headless_page_destroy(master);
         headless_page_destroy(admin);
@@ -59,260 +90,37 @@ struct Channel : testing::Test {
 
     // A datagram to the channel from a telephone at one of the addresses that loopback-lan
     // gives the namespace: sent to that local address, it comes from it.
-    void reply_from(const char* address, const std::string& datagram) {
+    void reply_from(const char* address, const std::string& datagram) const {
         Endpoint to;
         sock_make_addr(&to, address, kChannelPort);
         ASSERT_EQ(udp_send_to(replies, datagram.data(), static_cast<int>(datagram.size()), &to),
                   static_cast<int>(datagram.size()));
     }
-    // Loopback keeps the order of datagrams: what the phone receives before this was sent
-    // before it.
-    void mark_phone() {
-        Endpoint to;
-        sock_make_addr(&to, "127.0.0.1", kDevicePort);
-        udp_send_to(replies, "mark", 4, &to);
-    }
     // The next datagram that reaches port 9999, skipping discovery requests when asked to;
     // "(nothing)" when none comes within 5 s.
-    std::string phone_receives(bool skip_requests, int* from_port = nullptr) {
-        for (;;) {
-            if (sock_wait_readable(phone, 5000) != 1) {
-                return "(nothing)";
-            }
-            char buffer[4096];
-            Endpoint from;
+    std::string phone_receives(bool skip_requests, int* from_port = nullptr) const {
+        char buffer[4096];
+        Endpoint from;
+        while (sock_wait_readable(phone, 5000) == 1) {
             const int n = udp_recv_from(phone, buffer, sizeof buffer, &from);
-            if (n < 0) {
-                continue;
+            const std::string datagram(buffer, static_cast<size_t>(n > 0 ? n : 0));
+            if (n >= 0 && !(skip_requests && datagram == "?")) {
+                if (from_port) {
+                    sock_split_addr(&from, nullptr, from_port);
+                }
+                return datagram;
             }
-            const std::string datagram(buffer, static_cast<size_t>(n));
-            if (skip_requests && datagram == "?") {
-                continue;
-            }
-            if (from_port) {
-                sock_split_addr(&from, nullptr, from_port);
-            }
-            return datagram;
         }
+        return "(nothing)";
     }
-    static Entries entries(PageWindow page, int list) {
-        Entries out;
-        for (int i = 0; i < ui_list_count(page, list); ++i) {
-            char text[kEntrySize];
-            ui_list_get(page, list, i, text, sizeof text);
-            out.emplace_back(text);
-        }
-        return out;
-    }
-    // The list's entries once they are these, or after 5 s.
-    static Entries settled(PageWindow page, int list, const Entries& wanted) {
-        for (int i = 0; i < 500 && entries(page, list) != wanted; ++i) {
-            sleep_tick();
-        }
-        return entries(page, list);
-    }
-    static bool state_becomes(int wanted) {
-        for (int i = 0; i < 500 && channel_state() != wanted; ++i) {
-            sleep_tick();
-        }
-        return channel_state() == wanted;
-    }
-    CommandFrame frame_of(const char* payload) const {
-        std::string text = payload;
-        CommandFrame frame;
-        build_command_frame("@ ", &text[0], &frame);
-        return frame;
+    void send(const char* address, const CommandFrame& frame) const {
+        send_command(admin, kAdminList, address, frame.bytes, frame.length);
     }
 };
 
-TEST_F(Channel, OpenHoldsPort10000AndFailsWhileAnotherSocketHasIt) {
+TEST_F(Channel, OpenHoldsPort10000AndClosingAndOpeningAgainWorksEveryTime) {
     EXPECT_EQ(udp_open(kChannelPort, 1), -2);
     EXPECT_EQ(channel_open(), -1);  // already open
-    EXPECT_EQ(channel_state(), 1);
-    channel_close();
-    EXPECT_EQ(channel_state(), -1);
-
-    const Socket taken = udp_open(kChannelPort, 1);
-    ASSERT_GE(taken, 0);
-    EXPECT_EQ(channel_open(), -1);
-    EXPECT_EQ(channel_state(), 0);
-    EXPECT_EQ(discover_devices(master, kMasterListId), -1);
-    const CommandFrame frame = frame_of("payload");
-    send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
-    sock_close(taken);
-    mark_phone();
-    EXPECT_EQ(phone_receives(false), "mark");
-    EXPECT_EQ(channel_open(), 0);
-}
-
-TEST_F(Channel, ADiscoveryBroadcastsOneByteAndRepliesFillTheLists) {
-    ui_list_add(admin, kAdminList, "stale");
-    ASSERT_EQ(discover_devices(admin, kAdminList), 0);
-    int port = 0;
-    EXPECT_EQ(phone_receives(false, &port), "?");
-    EXPECT_EQ(port, kChannelPort);
-    EXPECT_EQ(channel_state(), 1);
-
-    for (const char* address : {"10.77.78.12", "10.77.78.2", "10.77.78.3"}) {
-        reply_from(address, kGoodReply);
-        reply_from(address, kGoodReply);  // answering twice lists it once
-    }
-    const Entries all = {"10.77.78.12", "10.77.78.2", "10.77.78.3"};
-    EXPECT_EQ(settled(master, kMasterListId, all), all);
-    EXPECT_EQ(settled(admin, kAdminList, all), all);
-}
-
-TEST_F(Channel, DatagramsBeforeAnyRequestAreDropped) {
-    const int before = probe_receive_calls();
-    reply_from("10.77.78.2", kGoodReply);
-    reply_from("10.77.78.3", kGoodReply);
-    // Once the second is being received, the first has been dealt with.
-    for (int i = 0; i < 500 && probe_receive_calls() < before + 2; ++i) {
-        sleep_tick();
-    }
-    ASSERT_GE(probe_receive_calls(), before + 2);
-    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
-}
-
-TEST_F(Channel, LateRepliesGoToTheLatestRequest) {
-    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    const CommandFrame frame = frame_of("admin;!sep!;admin;!sep!;a;!sep!;b");
-    send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
-    reply_from("10.77.78.2", kGoodReply);
-    EXPECT_EQ(settled(admin, kAdminList, {"10.77.78.2 --- FAIL"}),
-              (Entries{"10.77.78.2 --- FAIL"}));
-    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
-
-    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    reply_from("10.77.78.2", "@\r\nresult OK\r\n");  // ignored by discovery
-    reply_from("10.77.78.3", kGoodReply);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.3"}), (Entries{"10.77.78.3"}));
-    EXPECT_EQ(entries(admin, kAdminList), Entries{"10.77.78.2 --- FAIL"});
-}
-
-TEST_F(Channel, AnEndedRequestLeavesItsListWholeAndTakesNoMoreReplies) {
-    ASSERT_EQ(discover_devices(admin, kAdminList), 0);
-    const int before = probe_receive_calls();
-    // Each reply empties the page's list and fills it again: ending the request amid a burst
-    // of them must wait for the one in hand, or the list is read half filled.
-    const char* const phones[] = {"10.77.78.2", "10.77.78.3", "10.77.78.4", "10.77.78.5",
-                                  "10.77.78.6", "10.77.78.7", "10.77.78.8", "10.77.78.9"};
-    int sent = 0;
-    for (int round = 0; round < 16; ++round) {
-        for (const char* address : phones) {
-            reply_from(address, kGoodReply);
-            ++sent;
-        }
-    }
-    channel_end_request();
-    const Entries ended = entries(admin, kAdminList);
-    EXPECT_EQ(ended, entries(master, kMasterListId));
-
-    // Once the second is being received, the first has been dealt with.
-    reply_from("10.77.78.12", kGoodReply);
-    reply_from("10.77.78.12", kGoodReply);
-    for (int i = 0; i < 500 && probe_receive_calls() < before + sent + 2; ++i) {
-        sleep_tick();
-    }
-    ASSERT_GE(probe_receive_calls(), before + sent + 2);
-    EXPECT_EQ(entries(admin, kAdminList), ended);
-    EXPECT_EQ(find_device_entry(master, kMasterListId, "10.77.78.12"), -1);
-}
-
-TEST_F(Channel, CommandsGoOutAsOneDatagramOfExactlyTheFrame) {
-    // An admin payload whose scrambled form holds a 0 byte still goes whole.
-    CommandFrame frame;
-    frame.length = 0;
-    for (char c = 'a'; c <= 'z' && frame.length == 0; ++c) {
-        std::string payload = std::string(1, c) + ";!sep!;x;!sep!;y;!sep!;z";
-        CommandFrame candidate;
-        build_command_frame("@ ", &payload[0], &candidate);
-        if (memchr(candidate.bytes + 2, 0, static_cast<size_t>(candidate.length - 2))) {
-            frame = candidate;
-        }
-    }
-    if (frame.length == 0) {
-        frame = frame_of("no zero byte in this one");
-    }
-    send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
-    int port = 0;
-    const std::string got = phone_receives(true, &port);
-    EXPECT_EQ(got, std::string(reinterpret_cast<const char*>(frame.bytes),
-                               static_cast<size_t>(frame.length)));
-    EXPECT_EQ(port, kChannelPort);
-    EXPECT_EQ(channel_state(), 1);
-
-    reply_from("127.0.0.1", "@\r\nresult OK\r\n");
-    EXPECT_EQ(settled(admin, kAdminList, {"127.0.0.1 --- OK"}), (Entries{"127.0.0.1 --- OK"}));
-}
-
-TEST_F(Channel, AddressesThatNameNoTelephoneSendNothingAndKeepTheRequest) {
-    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    const CommandFrame bad = frame_of("must not be sent");
-    for (const char* address : {"1.2.3.999", "", "255.255.255.255", "0.0.0.0", "10.0.0.1.5"}) {
-        send_command(admin, kAdminList, address, bad.bytes, bad.length);
-    }
-    send_command(admin, kAdminList, nullptr, bad.bytes, bad.length);
-    // The discovery is still the current request: a command reply is ignored.
-    reply_from("10.77.78.2", "@\r\nresult OK\r\n");
-    reply_from("10.77.78.3", kGoodReply);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.3"}), (Entries{"10.77.78.3"}));
-    EXPECT_EQ(ui_list_count(admin, kAdminList), 0);
-
-    const CommandFrame good = frame_of("sent");
-    send_command(admin, kAdminList, "127.0.0.1", good.bytes, good.length);
-    EXPECT_EQ(phone_receives(true),
-              std::string(reinterpret_cast<const char*>(good.bytes), good.length));
-}
-
-TEST_F(Channel, OversizedAndEmptyDatagramsAreDroppedAndReceivingGoesOn) {
-    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    std::string oversized = kGoodReply + "\n";
-    oversized.resize(kDatagramMax + 1, 'x');
-    reply_from("10.77.78.2", oversized);
-    reply_from("10.77.78.3", "");
-    std::string largest = kGoodReply + "\n";
-    largest.resize(kDatagramMax, 'y');
-    reply_from("10.77.78.4", largest);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.4"}), (Entries{"10.77.78.4"}));
-    EXPECT_EQ(channel_state(), 1);
-}
-
-TEST_F(Channel, AReportedResetIsDroppedAndReceivingGoesOn) {
-    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    probe_fail_receives(3, false);
-    reply_from("10.77.78.2", kGoodReply);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.2"}), (Entries{"10.77.78.2"}));
-    EXPECT_EQ(channel_state(), 1);
-
-    // A command to a port where nothing listens: Windows reports the ICMP answer as a reset.
-    sock_close(phone);
-    phone = -1;
-    const CommandFrame frame = frame_of("nobody home");
-    send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
-    reply_from("10.77.78.3", "@\r\nresult OK\r\n");
-    EXPECT_EQ(settled(admin, kAdminList, {"10.77.78.3 --- OK"}), (Entries{"10.77.78.3 --- OK"}));
-    EXPECT_EQ(channel_state(), 1);
-}
-
-TEST_F(Channel, ADeadSocketEndsTheReceiveThreadForGood) {
-    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    probe_fail_receives(1, true);
-    reply_from("10.77.78.2", kGoodReply);
-    ASSERT_TRUE(state_becomes(-1));
-    EXPECT_EQ(discover_devices(master, kMasterListId), -1);
-    const CommandFrame frame = frame_of("dropped");
-    send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
-    mark_phone();
-    EXPECT_EQ(phone_receives(true), "mark");
-    EXPECT_EQ(channel_state(), -1);
-
-    channel_close();  // returns at once and frees the port
-    EXPECT_EQ(channel_open(), 0);
-    EXPECT_EQ(channel_state(), 1);
-}
-
-TEST_F(Channel, ClosingAndOpeningAgainWorksEveryTime) {
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(discover_devices(master, kMasterListId), 0);
         channel_close();
@@ -322,8 +130,118 @@ TEST_F(Channel, ClosingAndOpeningAgainWorksEveryTime) {
     channel_close();
     channel_close();  // a second close changes nothing
     EXPECT_EQ(channel_state(), -1);
+
+    // While another socket holds the port, the channel does not open.
+    const Socket taken = udp_open(kChannelPort, 1);
+    ASSERT_GE(taken, 0);
+    EXPECT_EQ(channel_open(), -1);
+    EXPECT_EQ(channel_state(), 0);
     EXPECT_EQ(discover_devices(master, kMasterListId), -1);
+    sock_close(taken);
+    EXPECT_EQ(channel_open(), 0);
+}
+
+TEST_F(Channel, ADiscoveryBroadcastsOneByteAndRepliesGoToItsList) {
+    ASSERT_EQ(discover_devices(admin, kAdminList), 0);
+    int port = 0;
+    EXPECT_EQ(phone_receives(false, &port), "?");
+    EXPECT_EQ(port, kChannelPort);
+
+    for (const char* address : {"10.77.78.12", "10.77.78.2", "10.77.78.3"}) {
+        reply_from(address, kGoodReply);
+    }
+    const Entries all = {"10.77.78.12", "10.77.78.2", "10.77.78.3"};
+    EXPECT_EQ(settled(master, kMasterListId, all), all);
+    EXPECT_EQ(settled(admin, kAdminList, all), all);
+}
+
+TEST_F(Channel, RepliesOutsideARequestAreDroppedAndAnEndedRequestLeavesItsListWhole) {
+    // A channel opened again starts without a request, not with the last one's.
+    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
+    channel_close();
     ASSERT_EQ(channel_open(), 0);
+    int calls = probe_receive_calls();
+    reply_from("10.77.78.2", kGoodReply);
+    reply_from("10.77.78.3", kGoodReply);
+    received(calls + 2);
+    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
+
+    // Each reply empties the page's list and fills it again: ending the request amid a burst
+    // of them must wait for the one in hand, or the list is read half filled.
+    ASSERT_EQ(discover_devices(admin, kAdminList), 0);
+    calls = probe_receive_calls();
+    for (int round = 0; round < 16; ++round) {
+        for (const char* address : {"10.77.78.2", "10.77.78.3", "10.77.78.4", "10.77.78.5",
+                                    "10.77.78.6", "10.77.78.7", "10.77.78.8", "10.77.78.9"}) {
+            reply_from(address, kGoodReply);
+        }
+    }
+    channel_end_request();
+    const Entries ended = entries(admin, kAdminList);
+    EXPECT_EQ(ended, entries(master, kMasterListId));
+    reply_from("10.77.78.12", kGoodReply);
+    reply_from("10.77.78.12", kGoodReply);
+    received(calls + 16 * 8 + 2);
+    EXPECT_EQ(entries(admin, kAdminList), ended);
+    EXPECT_EQ(find_device_entry(master, kMasterListId, "10.77.78.12"), -1);
+}
+
+TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
+    // Addresses that name no telephone send nothing and keep the discovery as the request.
+    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
+    for (const char* address : {"1.2.3.999", "", "255.255.255.255", "0.0.0.0", "10.0.0.1.5"}) {
+        send(address, frame_of("must not be sent"));
+    }
+    send(nullptr, frame_of("must not be sent"));
+    reply_from("10.77.78.2", kResultOk);
+    reply_from("10.77.78.3", kGoodReply);
+    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.3"}), (Entries{"10.77.78.3"}));
+    EXPECT_EQ(ui_list_count(admin, kAdminList), 0);
+
+    // The fourth payload byte equals the keystream there and scrambles to 0: still sent whole.
+    uint8_t stream[8] = {};
+    rc4_crypt(stream, kModelId, 8);
+    std::string payload = "abcdefgh";
+    payload[3] = static_cast<char>(stream[3]);
+    const CommandFrame frame = frame_of(payload);
+    ASSERT_EQ(frame.bytes[2 + 3], 0);
+    send("127.0.0.1", frame);
+    int port = 0;
+    EXPECT_EQ(phone_receives(true, &port),
+              std::string(reinterpret_cast<const char*>(frame.bytes), 10));
+    EXPECT_EQ(port, kChannelPort);
+    reply_from("127.0.0.1", kResultOk);
+    reply_from("10.77.78.4", kGoodReply);  // late for the discovery: the command's now
+    const Entries annotated = {"10.77.78.4 --- FAIL", "127.0.0.1 --- OK"};
+    EXPECT_EQ(settled(admin, kAdminList, annotated), annotated);
+    EXPECT_EQ(entries(master, kMasterListId), Entries{"10.77.78.3"});
+}
+
+TEST_F(Channel, UnreadableDatagramsAreDroppedButADeadSocketEndsReceiving) {
+    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
+    std::string oversized = kGoodReply + "\n";
+    oversized.resize(kDatagramMax + 1, 'x');
+    reply_from("10.77.78.2", oversized);
+    reply_from("10.77.78.3", "");
+    std::string largest = kGoodReply + "\n";
+    largest.resize(kDatagramMax, 'y');
+    reply_from("10.77.78.4", largest);
+    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.4"}), (Entries{"10.77.78.4"}));
+
+    probe_fail_receives(3, false);
+    reply_from("10.77.78.5", kGoodReply);
+    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.4", "10.77.78.5"}),
+              (Entries{"10.77.78.4", "10.77.78.5"}));
+
+    // A socket that has gone away ends the receive thread for good.
+    probe_fail_receives(1, true);
+    reply_from("10.77.78.6", kGoodReply);
+    ASSERT_TRUE(within_5s([] { return channel_state() == -1; }));
+    EXPECT_EQ(discover_devices(master, kMasterListId), -1);
+    EXPECT_EQ(channel_state(), -1);
+    channel_close();  // returns at once and frees the port
+    EXPECT_EQ(channel_open(), 0);
+    EXPECT_EQ(channel_state(), 1);
 }
 
 TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {

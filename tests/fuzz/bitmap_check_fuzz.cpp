@@ -22,8 +22,7 @@ bool banner_header(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* path = fuzz_temp_path("banner.bmp");
-    fuzz_write_file(path, data, size);
+    const char* path = fuzz_file("banner.bmp", data, size);
 
     const FileCheck bitmap = bitmap_check(path);
     fuzz_require(bitmap.caption && bitmap.message, "a check has a caption and a message");

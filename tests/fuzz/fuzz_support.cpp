@@ -10,13 +10,10 @@
 
 namespace {
 
-std::map<std::string, std::string>& scratch_files() {
-    static std::map<std::string, std::string> files;
-    return files;
-}
+std::map<std::string, std::string> scratch_files;
 
 void remove_scratch_files() {
-    for (const auto& entry : scratch_files()) {
+    for (const auto& entry : scratch_files) {
         remove(entry.second.c_str());
     }
 }
@@ -30,30 +27,19 @@ void fuzz_require(bool ok, const char* what) {
     }
 }
 
-const char* fuzz_temp_path(const char* name) {
-    auto& files = scratch_files();
-    auto found = files.find(name);
-    if (found == files.end()) {
-        if (files.empty()) {
-            atexit(remove_scratch_files);
-        }
+const char* fuzz_file(const char* name, const uint8_t* data, size_t size) {
+    std::string& path = scratch_files[name];
+    if (path.empty()) {
+        static const int registered = atexit(remove_scratch_files);
+        (void)registered;
         // In memory where possible: a file per input on disk would slow fuzzing thirtyfold.
-        const char* folder = getenv("TMPDIR");
-        if (access("/dev/shm", W_OK) == 0) {
-            folder = "/dev/shm";
-        } else if (!folder || !*folder) {
-            folder = "/tmp";
-        }
-        const std::string path =
-            std::string(folder) + "/kvx-fuzz-" + std::to_string(getpid()) + "-" + name;
-        found = files.emplace(name, path).first;
+        const char* tmpdir = getenv("TMPDIR");
+        const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : tmpdir ? tmpdir : "/tmp";
+        path = std::string(folder) + "/kvx-fuzz-" + std::to_string(getpid()) + "-" + name;
     }
-    return found->second.c_str();
-}
-
-void fuzz_write_file(const char* path, const uint8_t* data, size_t size) {
-    FILE* file = fopen(path, "wb");
+    FILE* file = fopen(path.c_str(), "wb");
     fuzz_require(file != nullptr, "the scratch file can be created");
     const bool written = size == 0 || fwrite(data, 1, size, file) == size;
     fuzz_require(fclose(file) == 0 && written, "the scratch file can be written");
+    return path.c_str();
 }

@@ -8,9 +8,6 @@
 // Aborts with the message when ok is false, so that libFuzzer keeps the input as a crash.
 void fuzz_require(bool ok, const char* what);
 
-// A file path of this process in /dev/shm (or the temporary folder), removed when the process
-// exits.
-const char* fuzz_temp_path(const char* name);
-
-// Replaces the file's content with the bytes; aborts when it cannot.
-void fuzz_write_file(const char* path, const uint8_t* data, size_t size);
+// A file of this process in /dev/shm (or the temporary folder), removed when the process exits,
+// with its content replaced by the bytes. Its path.
+const char* fuzz_file(const char* name, const uint8_t* data, size_t size);

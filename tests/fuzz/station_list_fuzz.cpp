@@ -15,9 +15,8 @@ bool terminated(const char* field, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* path = fuzz_temp_path("stations.cfg");
-    const char* copy = fuzz_temp_path("stations-copy.cfg");
-    fuzz_write_file(path, data, size);
+    const char* path = fuzz_file("stations.cfg", data, size);
+    const char* copy = fuzz_file("stations-copy.cfg", nullptr, 0);
 
     static StationList list;
     fuzz_require(station_list_read(&list, path) == 1, "an existing file is read");

@@ -1,11 +1,12 @@
-// tftp_client_fuzz.cpp: the TFTP client's handling of received datagrams. A scripted socket
-// (scripted_socket.cpp, linked in place of the real back end) plays the telephone and anyone
-// else on the network; the client uploads or downloads one file through it.
+// tftp_client_fuzz.cpp: the TFTP client's handling of received datagrams. The transfer tests'
+// scripted socket, linked in place of the real back end, plays the telephone and anyone else
+// on the network; the client uploads or downloads one file through it.
 //
 // Input: [setup] then records of [polls][sender][length high][length low][bytes]. Setup bit 0:
 // upload, bits 1-3: the upload's size, bit 4: a clock about to wrap. A record's datagram
 // arrives after polls * polls / 16 empty waits; its length is taken modulo 1101 and bytes
 // missing at the end of the input are filled in, so full 516-byte blocks are cheap to make.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,8 +22,6 @@
 namespace {
 
 constexpr char kPhone[] = "192.168.77.10";
-constexpr char kRemote[] = "hold.mp3";
-constexpr size_t kBlock = 512;
 constexpr size_t kMaxDatagram = 1100;
 const int32_t kUploadSizes[8] = {1, 100, 511, 512, 513, 1024, 1500, 2049};
 
@@ -36,10 +35,6 @@ bool same(const Endpoint& a, const Endpoint& b) {
     return a.address == b.address && a.port == b.port;
 }
 
-int get16(const std::vector<uint8_t>& packet, size_t at) {
-    return (packet[at] << 8) | packet[at + 1];
-}
-
 uint8_t file_byte(size_t index) {
     return static_cast<uint8_t>(index * 7 + 3);
 }
@@ -48,9 +43,7 @@ std::vector<ScriptedDatagram> parse_script(const uint8_t* data, size_t size, lon
     const Endpoint senders[4] = {endpoint(kPhone, 69), endpoint(kPhone, 4001),
                                  endpoint(kPhone, 4002), endpoint("10.9.9.9", 4001)};
     std::vector<ScriptedDatagram> script;
-    *polls_total = 0;
-    size_t at = 0;
-    while (at + 4 <= size) {
+    for (size_t at = 0; at + 4 <= size;) {
         ScriptedDatagram datagram;
         datagram.polls_before = data[at] * data[at] / 16;
         datagram.from = senders[data[at + 1] & 3];
@@ -67,57 +60,61 @@ std::vector<ScriptedDatagram> parse_script(const uint8_t* data, size_t size, lon
 }
 
 // What the client sent: the request to port 69 first; to strangers only "Unknown transfer ID";
-// to the telephone only its request, its ERROR, and ACKs (download) or DATA of the file (upload).
-void check_sent(bool upload, int32_t size, const Endpoint& stranger, int* last_block) {
+// to the telephone only its request, its ERROR, and ACKs (download) or DATA of the file (upload),
+// blocks in order. The last block sent.
+int check_sent(bool upload, int32_t size, const Endpoint& stranger) {
     const std::vector<SentDatagram>& sent = script_sent();
-    const std::vector<uint8_t> request = tftp_make_request(upload ? kTftpWrq : kTftpRrq, kRemote);
+    const Packet request = tftp_make_request(upload ? kTftpWrq : kTftpRrq, "hold.mp3");
     fuzz_require(
         !sent.empty() && sent[0].bytes == request && same(sent[0].to, endpoint(kPhone, 69)),
         "the request goes to port 69 first");
-    *last_block = 0;
+    const Packet unknown_tid = tftp_make_error(kTftpErrUnknownTid, "Unknown transfer ID");
+    int last = 0;
     int highest = 0;
     for (const SentDatagram& d : sent) {
-        fuzz_require(d.bytes.size() >= 4 && d.bytes.size() <= 4 + kBlock && d.bytes[0] == 0,
-                     "a sent packet has a header and at most one block");
-        const bool unknown_tid = d.bytes[1] == 5 && get16(d.bytes, 2) == 5;
+        fuzz_require(
+            d.bytes.size() >= kTftpHeaderSize && d.bytes.size() <= kTftpHeaderSize + kTftpBlockSize,
+            "a sent packet has a header and at most one block");
+        const size_t n = d.bytes.size() - kTftpHeaderSize;
+        const int opcode = tftp_opcode(d.bytes.data(), d.bytes.size());
+        const int block = tftp_block(d.bytes.data(), d.bytes.size());
         if (same(d.to, stranger)) {
-            fuzz_require(unknown_tid, "a stranger gets ERROR 5");
+            fuzz_require(d.bytes == unknown_tid, "a stranger gets ERROR 5");
             continue;
         }
         fuzz_require(d.to.address == endpoint(kPhone, 0).address, "packets go to the telephone");
-        if (d.bytes == request || unknown_tid) {
-            continue;  // unknown_tid: another port of the telephone's, once its port is fixed
-        }
-        const int opcode = d.bytes[1];
-        if (opcode == 5) {
-            fuzz_require(d.bytes.size() == 10 && get16(d.bytes, 2) == 4, "the client's ERROR");
+        // unknown_tid: another port of the telephone's, once its port is fixed.
+        if (d.bytes == request || d.bytes == unknown_tid ||
+            d.bytes == tftp_make_error(kTftpErrIllegal, "ERROR")) {
             continue;
         }
-        fuzz_require(opcode == (upload ? 3 : 4), "DATA goes up, ACKs come back from a download");
-        const int block = get16(d.bytes, 2);
+        fuzz_require(opcode == (upload ? kTftpData : kTftpAck), "DATA goes up, ACKs come back");
         fuzz_require(block >= 1 && block <= highest + 1, "blocks are taken in order");
         highest = block > highest ? block : highest;
-        *last_block = block;
-        if (upload) {
-            const size_t from = (block - 1) * kBlock;
-            const size_t n = d.bytes.size() - 4;
-            fuzz_require(from + n <= static_cast<size_t>(size) &&
-                             (n == kBlock || from + n == static_cast<size_t>(size)),
-                         "a DATA block has its place in the file");
-            for (size_t i = 0; i < n; ++i) {
-                fuzz_require(d.bytes[4 + i] == file_byte(from + i), "DATA carries the file");
-            }
-        } else {
-            fuzz_require(d.bytes.size() == 4, "an ACK is 4 bytes");
+        last = block;
+        if (!upload) {
+            fuzz_require(n == 0, "an ACK is 4 bytes");
+            continue;
+        }
+        const size_t from = (block - 1) * kTftpBlockSize;
+        fuzz_require(from + n <= static_cast<size_t>(size) &&
+                         (n == kTftpBlockSize || from + n == static_cast<size_t>(size)),
+                     "a DATA block has its place in the file");
+        for (size_t i = 0; i < n; ++i) {
+            fuzz_require(d.bytes[kTftpHeaderSize + i] == file_byte(from + i),
+                         "DATA carries the file");
         }
     }
+    return last;
 }
 
 bool delivered(const std::vector<ScriptedDatagram>& script, const Endpoint& stranger, int block,
                const uint8_t* bytes, size_t n) {
+    // The client reads only the low byte of the opcode.
     for (const ScriptedDatagram& d : script) {
-        if (!same(d.from, stranger) && d.bytes.size() == 4 + n && d.bytes[1] == 3 &&
-            get16(d.bytes, 2) == block && (n == 0 || memcmp(d.bytes.data() + 4, bytes, n) == 0)) {
+        if (!same(d.from, stranger) && d.bytes.size() == kTftpHeaderSize + n &&
+            d.bytes[1] == kTftpData && tftp_block(d.bytes.data(), d.bytes.size()) == block &&
+            std::equal(bytes, bytes + n, d.bytes.begin() + kTftpHeaderSize)) {
             return true;
         }
     }
@@ -134,16 +131,15 @@ int check_download(const std::vector<ScriptedDatagram>& script, const std::strin
     const size_t got = fread(saved.data(), 1, saved.size(), file);
     fclose(file);
     fuzz_require(got == static_cast<size_t>(size), "the saved file has the reported size");
-    size_t from = 0;
-    for (int block = 1;; ++block) {
+    for (size_t from = 0, block = 1;; from += kTftpBlockSize, ++block) {
         const size_t rest = got - from;
-        if (rest != kBlock && delivered(script, stranger, block, saved.data() + from, rest)) {
-            return block;
+        const int n = static_cast<int>(block);
+        if (rest != kTftpBlockSize && delivered(script, stranger, n, saved.data() + from, rest)) {
+            return n;
         }
-        fuzz_require(
-            rest >= kBlock && delivered(script, stranger, block, saved.data() + from, kBlock),
-            "every saved block was delivered");
-        from += kBlock;
+        fuzz_require(rest >= kTftpBlockSize &&
+                         delivered(script, stranger, n, saved.data() + from, kTftpBlockSize),
+                     "every saved block was delivered");
     }
 }
 
@@ -155,58 +151,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const bool upload = data[0] & 1;
     const int32_t upload_size = kUploadSizes[(data[0] >> 1) & 7];
-    const int32_t start = data[0] & 0x10 ? INT32_MAX - 4000 : 1000;
     long polls = 0;
-    std::vector<ScriptedDatagram> script = parse_script(data + 1, size - 1, &polls);
+    const std::vector<ScriptedDatagram> script = parse_script(data + 1, size - 1, &polls);
     const Endpoint stranger = endpoint("10.9.9.9", 4001);
-    const std::string local = fuzz_temp_path(upload ? "upload.bin" : "download.bin");
-    remove(local.c_str());
-    if (upload) {
-        std::vector<uint8_t> content(static_cast<size_t>(upload_size));
-        for (size_t i = 0; i < content.size(); ++i) {
-            content[i] = file_byte(i);
-        }
-        fuzz_write_file(local.c_str(), content.data(), content.size());
+    std::vector<uint8_t> content(upload ? static_cast<size_t>(upload_size) : 0);
+    for (size_t i = 0; i < content.size(); ++i) {
+        content[i] = file_byte(i);
+    }
+    const std::string local =
+        fuzz_file(upload ? "upload.bin" : "download.bin", content.data(), content.size());
+    if (!upload) {
+        remove(local.c_str());
     }
 
-    const std::vector<ScriptedDatagram> copy = script;
-    script_reset(start, std::move(script));
+    script_reset(data[0] & 0x10 ? INT32_MAX - 4000 : 1000, script);
     progress_clear_record();
     progress_create(nullptr);
     int32_t received = 0;
-    const int result = upload ? tftp_upload(kPhone, local.c_str(), kRemote)
-                              : tftp_download(kPhone, kRemote, local.c_str(), &received);
+    const int result = upload ? tftp_upload(kPhone, local.c_str(), "hold.mp3")
+                              : tftp_download(kPhone, "hold.mp3", local.c_str(), &received);
     progress_destroy();
 
     fuzz_require(result == 1 || result == -1, "the result is 1 or -1");
     fuzz_require(script_open_sockets() == 0, "the socket is closed");
-    // Without datagrams the client gives up after three expiries of 3000 ms, 10 ms a wait.
-    fuzz_require(script_waits() <= polls + static_cast<long>(copy.size()) + 3 * 302,
+    // Without datagrams the client gives up after three expiries of 3000 ms, 10 ms a wait;
+    // strangers and repeats must not put that off.
+    fuzz_require(script_waits() <= polls + static_cast<long>(script.size()) + 3 * 302,
                  "the transfer comes to an end");
-    int last_block = 0;
-    check_sent(upload, upload ? upload_size : received, stranger, &last_block);
+    const int last_block = check_sent(upload, upload ? upload_size : received, stranger);
 
     if (upload) {
         int previous = 0;
         for (const std::string& event : progress_recorded()) {
-            if (event == "create" || event == "destroy") {
-                continue;
+            if (event != "create" && event != "destroy") {
+                const int percent = std::stoi(event);
+                fuzz_require(percent >= previous && percent <= 100, "progress only grows to 100");
+                previous = percent;
             }
-            const int percent = std::stoi(event);
-            fuzz_require(percent >= previous && percent <= 100, "progress only grows to 100");
-            previous = percent;
         }
         if (result == 1) {
-            fuzz_require(last_block == upload_size / static_cast<int32_t>(kBlock) + 1,
+            fuzz_require(last_block == upload_size / static_cast<int32_t>(kTftpBlockSize) + 1,
                          "a finished upload sent the last block");
             fuzz_require(previous == 100, "a finished upload shows 100 percent");
         }
     } else if (result == 1) {
-        fuzz_require(check_download(copy, local, received, stranger) == last_block,
+        fuzz_require(check_download(script, local, received, stranger) == last_block,
                      "a finished download acknowledged its last block");
     } else {
-        FILE* file = fopen(local.c_str(), "rb");
-        fuzz_require(file == nullptr, "a failed download leaves no file");
+        fuzz_require(fopen(local.c_str(), "rb") == nullptr, "a failed download leaves no file");
     }
     return 0;
 }

@@ -1,172 +1,156 @@
-// command_pages_test.cpp: the Banner page's slot memory and the Admin and Misc. pages' flows.
-#include <cstdint>
-#include <vector>
+// command_pages_test.cpp: the Admin and Misc. frames (checks in their order, payloads), the
+// flows of their pages, and the Banner page's slot memory.
+#include <cstring>
 
-#include "page_common.h"
+#include "admin_command.h"
+#include "misc_command.h"
 #include "page_fixture.h"
-#include "pages.h"
-#include "resource.h"
 
 namespace {
 
-// A 128 x 64 monochrome bitmap header: all the banner check reads.
-void write_banner(const std::string& path, int bits_per_pixel) {
-    std::vector<unsigned char> bmp(62, 0);
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    bmp[18] = 128;
-    bmp[22] = 64;
-    bmp[26] = 1;
-    bmp[28] = static_cast<unsigned char>(bits_per_pixel);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+int32_t remembered[kMiscBoxCount];
+
+int build_misc(PageWindow page, CommandFrame* frame) {
+    return build_misc_frame(page, frame, remembered);
 }
 
-struct BannerPage : PageTest {
-    PageWindow page = nullptr;
-    void SetUp() override {
-        PageTest::SetUp();
-        page = headless_page_create();
-        banner_page_init(page);
-        fill_master({"10.0.0.1", "10.0.0.2"});
-        banner_page_activate(page);
-    }
-    void TearDown() override {
-        headless_page_destroy(page);
-        PageTest::TearDown();
-    }
-    void press(int id) {
-        dispatch_command(banner_page_command, page, id, 0);
-    }
-};
-
-TEST_F(BannerPage, SlotIsRememberedOnlyWhenAnUploadGetsPastTheCheck) {
-    EXPECT_EQ(ui_combo_count(page, IDC_BANNER_SLOT), 6);
-    EXPECT_EQ(ui_combo_selection(page, IDC_BANNER_SLOT), 0);
-    EXPECT_EQ(entries(page, IDC_BANNER_LIST), (Texts{"10.0.0.1", "10.0.0.2"}));
-
-    write_banner(path("banner.bmp"), 1);
-    ui_set_text(page, IDC_BANNER_PATH, path("banner.bmp").c_str());
-    ui_list_select(page, IDC_BANNER_LIST, 1);
-    ui_combo_select(page, IDC_BANNER_SLOT, 3);
-    press(IDC_BANNER_UPLOAD);
-    ASSERT_EQ(recorded_job_count(), 1);
-    EXPECT_EQ(recorded_job(0).second_name, "4.bmp");
-    EXPECT_EQ(recorded_job(0).device, "10.0.0.2");
-    finish_job(1);
-    EXPECT_EQ(messages(), Texts{"Upload: Upgrade 10.0.0.2 OK!\n"});
-
-    ui_combo_select(page, IDC_BANNER_SLOT, 4);  // chosen, but never uploaded
-    banner_page_activate(page);
-    EXPECT_EQ(ui_combo_selection(page, IDC_BANNER_SLOT), 3);
-
-    // A refused bitmap keeps the slot and says why.
+// The message of a refused frame, or the frame's prefix and deciphered payload.
+std::string outcome(FrameBuilder build, PageWindow page) {
+    CommandFrame frame;
+    memset(&frame, 0x55, sizeof frame);  // a frame from an earlier press
+    frame.length = 99;
     headless_messages_clear();
-    write_banner(path("banner.bmp"), 24);
-    fill_master({"10.0.0.1"});
-    banner_page_activate(page);
-    ui_list_select(page, IDC_BANNER_LIST, 0);
-    ui_combo_select(page, IDC_BANNER_SLOT, 5);
-    press(IDC_BANNER_UPLOAD_ALL);
-    EXPECT_EQ(messages(), Texts{"Error Format!: Only support monochrome, uncompressed bitmap "
-                                "file.\n\tWidth = 128, Height = 64."});
-    EXPECT_EQ(recorded_job_count(), 1);
-    banner_page_activate(page);
-    EXPECT_EQ(ui_combo_selection(page, IDC_BANNER_SLOT), 3);
-    EXPECT_STREQ(banner_remote_name(), "4.bmp");
-}
-
-TEST_F(BannerPage, UploadToAllWithNoDeviceStillStoresTheSlot) {
-    ui_list_clear(page, IDC_BANNER_LIST);
-    write_banner(path("banner.bmp"), 1);
-    ui_set_text(page, IDC_BANNER_PATH, path("banner.bmp").c_str());
-    ui_combo_select(page, IDC_BANNER_SLOT, 1);
-    press(IDC_BANNER_UPLOAD_ALL);
-    EXPECT_EQ(messages(), Texts{"Upload to All: no file be uploaded!"});
-    banner_page_activate(page);
-    EXPECT_EQ(ui_combo_selection(page, IDC_BANNER_SLOT), 1);
-    EXPECT_STREQ(banner_remote_name(), "2.bmp");
-}
-
-struct AdminPage : PageTest {
-    PageWindow page = nullptr;
-    void SetUp() override {
-        PageTest::SetUp();
-        page = headless_page_create();
-        admin_page_init(page);
-        fill_master({"10.0.0.1 --- OK"});
-        admin_page_activate(page);
+    if (build(page, &frame) != 0) {
+        EXPECT_EQ(frame.length, 0);
+        EXPECT_EQ(frame.bytes[0], 0);
+        const Texts shown = messages();
+        return shown.size() == 1 ? shown[0] : "(" + std::to_string(shown.size()) + " messages)";
     }
-    void TearDown() override {
-        headless_page_destroy(page);
-        PageTest::TearDown();
-    }
-};
-
-TEST_F(AdminPage, MirrorsBareAddressesAndChangeUnlocksTheNewName) {
-    EXPECT_EQ(entries(page, IDC_ADMIN_LIST), Texts{"10.0.0.1"});
-    EXPECT_EQ(headless_is_read_only(page, IDC_ADMIN_NEW_NAME), 1);
-    ui_set_check(page, IDC_ADMIN_CHANGE, 1);
-    dispatch_command(admin_page_command, page, IDC_ADMIN_CHANGE, 0);
-    EXPECT_EQ(headless_is_read_only(page, IDC_ADMIN_NEW_NAME), 0);
-    ui_set_check(page, IDC_ADMIN_CHANGE, 0);
-    dispatch_command(admin_page_command, page, IDC_ADMIN_CHANGE, 0);
-    EXPECT_EQ(headless_is_read_only(page, IDC_ADMIN_NEW_NAME), 1);
+    EXPECT_TRUE(messages().empty());
+    rc4_crypt(frame.bytes + 2, kModelId, frame.length - 2);
+    return std::string(reinterpret_cast<const char*>(frame.bytes),
+                       static_cast<size_t>(frame.length));
 }
 
-TEST_F(AdminPage, UpgradeWithoutASelectionWarnsBeforeValidating) {
+TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
+    const std::string no_name = "Invalid!: Please input Administrator Name.";
+    const std::string no_password = "Invalid!: Administrator Password can not be blank.";
+    const std::string bad = "Invalid!: Name and Password only accepts A~Z, a~z, 0~9.";
+    const std::string name(kAdminNameMax, 'N');
+    const std::string pw(kAdminPasswordMax, '7');
+    // Admin: old name, Change ("x" ticks it), new name, old, new and confirmed password.
+    const struct {
+        Texts fields;
+        std::string expected;
+    } admin_cases[] = {
+        {{"", "", "", "", "", ""}, no_name},
+        {{"", "x", "new", "a1", "b2", "b2"}, no_name},
+        {{"admin", "x", "", "", "", ""}, "Invalid!: Administrator Name can not be blank."},
+        {{"admin", "", "", "", "b2", "b2"}, no_password},
+        {{"admin", "", "", "a1", "", ""}, no_password},
+        {{"admin", "", "", "a1", "secret", "Secret"},
+         "Invalid!: Incorrect Administrator Password."},
+        {{"ad min", "", "", "a1", "b2", "b2"}, bad},
+        {{"admin", "x", "new_name", "a1", "b2", "b2"}, bad},
+        {{"admin", "", "", "a;1", "b2", "b2"}, bad},
+        {{"admin", "", "", "a1", "b\xE9", "b\xE9"}, bad},
+        // Without Change the old name goes twice, whatever the new name's edit holds.
+        {{"admin", "", "bad name!", "old1", "New2", "New2"},
+         "@ admin;!sep!;admin;!sep!;old1;!sep!;New2"},
+        {{"admin", "x", "Boss7", "old1", "New2", "New2"},
+         "@ admin;!sep!;Boss7;!sep!;old1;!sep!;New2"},
+        {{name, "x", name, pw, pw, pw},
+         "@ " + name + ";!sep!;" + name + ";!sep!;" + pw + ";!sep!;" + pw},
+    };
+    // Misc.: name, password and the four boxes' selections; the texts go as typed.
+    const struct {
+        Texts fields;
+        std::string expected;
+    } misc_cases[] = {
+        {{"", "", "0", "0", "0", "1"}, no_name},
+        {{"admin", "", "0", "0", "0", "1"}, no_password},
+        {{"admin", "secret", "8", "2", "1", "0"}, "# admin;!sep!;secret;!sep!;8210"},
+        {{"my admin;!sep!;x", "p w!#", "0", "0", "0", "1"},
+         "# my admin;!sep!;x;!sep!;p w!#;!sep!;0001"},
+    };
+    const int admin_ids[] = {IDC_ADMIN_OLD_NAME,     IDC_ADMIN_CHANGE,       IDC_ADMIN_NEW_NAME,
+                             IDC_ADMIN_OLD_PASSWORD, IDC_ADMIN_NEW_PASSWORD, IDC_ADMIN_CONFIRM};
+    const PageWindow page = headless_page_create();
+    for (const auto& c : admin_cases) {
+        for (size_t i = 0; i < c.fields.size(); ++i) {
+            ui_set_text(page, admin_ids[i], c.fields[i].c_str());
+        }
+        ui_set_check(page, IDC_ADMIN_CHANGE, c.fields[1] == "x");
+        EXPECT_EQ(outcome(build_admin_frame, page), c.expected);
+    }
+    init_misc_boxes(page, remembered);
+    for (const auto& c : misc_cases) {
+        ui_set_text(page, IDC_MISC_NAME, c.fields[0].c_str());
+        ui_set_text(page, IDC_MISC_PASSWORD, c.fields[1].c_str());
+        for (int b = 0; b < kMiscBoxCount; ++b) {
+            ui_combo_select(page, kMiscBoxes[b].id, std::stoi(c.fields[2 + b]));
+        }
+        EXPECT_EQ(outcome(build_misc, page), c.expected);
+    }
+    headless_page_destroy(page);
+}
+
+TEST_F(PageTest, AdminChangeUnlocksTheNewNameAndNothingIsSentWithoutATarget) {
+    const PageWindow page = open(admin_page_init, admin_page_activate, {"10.0.0.1 --- OK"});
+    for (int change : {1, 0}) {
+        ui_set_check(page, IDC_ADMIN_CHANGE, change);
+        dispatch_command(admin_page_command, page, IDC_ADMIN_CHANGE, 0);
+        EXPECT_EQ(headless_is_read_only(page, IDC_ADMIN_NEW_NAME), !change);
+    }
     dispatch_command(admin_page_command, page, IDC_ADMIN_UPGRADE, 0);
     EXPECT_EQ(messages(), Texts{"Warning!: Please select a target device."});
     headless_messages_clear();
     dispatch_command(admin_page_command, page, IDC_ADMIN_UPGRADE_ALL, 0);
     EXPECT_EQ(messages(), Texts{"Invalid!: Please input Administrator Name."});
     EXPECT_EQ(ui_busy.load(), 0);
-    EXPECT_TRUE(enabled(page, IDC_ADMIN_UPGRADE));
+    EXPECT_EQ(headless_is_enabled(page, IDC_ADMIN_UPGRADE), 1);
 }
 
-struct MiscPage : PageTest {
-    PageWindow page = nullptr;
-    void SetUp() override {
-        PageTest::SetUp();
-        page = headless_page_create();
-        misc_page_init(page);
-        misc_page_activate(page);
-    }
-    void TearDown() override {
-        headless_page_destroy(page);
-        PageTest::TearDown();
-    }
-    std::vector<int> selections() const {
-        std::vector<int> out;
-        for (int id : {IDC_MISC_RINGER, IDC_MISC_HOLD_TONE, IDC_MISC_BANNER, IDC_MISC_RADIO}) {
-            out.push_back(ui_combo_selection(page, id));
-        }
-        return out;
-    }
-};
-
-TEST_F(MiscPage, SelectionsComeBackToTheLastFrameBuilt) {
-    EXPECT_EQ(selections(), (std::vector<int>{0, 0, 0, 1}));
-    ui_combo_select(page, IDC_MISC_RINGER, 8);
-    misc_page_activate(page);  // not sent: forgotten
-    EXPECT_EQ(selections(), (std::vector<int>{0, 0, 0, 1}));
-
-    ui_combo_select(page, IDC_MISC_RINGER, 8);
+TEST_F(PageTest, MiscSelectionsComeBackToTheLastFrameBuilt) {
+    const PageWindow page = open(misc_page_init, misc_page_activate, {});
+    EXPECT_EQ(ui_combo_selection(page, IDC_MISC_RADIO), 1);
     ui_set_text(page, IDC_MISC_NAME, "admin");
-    dispatch_command(misc_page_command, page, IDC_MISC_UPGRADE_ALL, 0);  // empty password
+    for (const char* password : {"", "secret"}) {  // refused, then built for an empty list
+        ui_set_text(page, IDC_MISC_PASSWORD, password);
+        ui_combo_select(page, IDC_MISC_RINGER, 8);
+        dispatch_command(misc_page_command, page, IDC_MISC_UPGRADE_ALL, 0);
+        misc_page_activate(page);
+        EXPECT_EQ(ui_combo_selection(page, IDC_MISC_RINGER), password[0] ? 8 : 0);
+    }
     EXPECT_EQ(messages(), Texts{"Invalid!: Administrator Password can not be blank."});
-    misc_page_activate(page);
-    EXPECT_EQ(selections(), (std::vector<int>{0, 0, 0, 1}));
-
-    // Built with an empty list: nothing is sent, but the selections are kept.
-    ui_combo_select(page, IDC_MISC_RINGER, 8);
-    ui_combo_select(page, IDC_MISC_HOLD_TONE, 2);
-    ui_combo_select(page, IDC_MISC_RADIO, 0);
-    ui_set_text(page, IDC_MISC_PASSWORD, "secret");
-    dispatch_command(misc_page_command, page, IDC_MISC_UPGRADE_ALL, 0);
-    misc_page_activate(page);
-    EXPECT_EQ(selections(), (std::vector<int>{8, 2, 0, 0}));
     EXPECT_EQ(ui_busy.load(), 0);
+}
+
+TEST_F(PageTest, BannerSlotIsRememberedOnlyWhenAnUploadGetsPastTheCheck) {
+    const PageWindow page = open(banner_page_init, banner_page_activate, {"10.0.0.1", "10.0.0.2"});
+    auto upload = [&](int slot, const std::string& file, int id) {
+        headless_messages_clear();
+        ui_set_text(page, IDC_BANNER_PATH, write_file("banner.bmp", file).c_str());
+        ui_combo_select(page, IDC_BANNER_SLOT, slot);
+        dispatch_command(banner_page_command, page, id, 0);
+        banner_page_activate(page);
+        return ui_combo_selection(page, IDC_BANNER_SLOT);
+    };
+    EXPECT_EQ(ui_combo_count(page, IDC_BANNER_SLOT), 6);
+    ui_list_select(page, IDC_BANNER_LIST, 1);
+    EXPECT_EQ(upload(3, bitmap(), IDC_BANNER_UPLOAD), 3);
+    ASSERT_EQ(recorded_jobs.size(), 1u);
+    EXPECT_EQ(recorded_jobs[0].device, "10.0.0.2");
+    EXPECT_EQ(recorded_jobs[0].second_name, "4.bmp");
+    finish_job(1);
+    EXPECT_EQ(messages(), Texts{"Upload: Upgrade 10.0.0.2 OK!\n"});
+    EXPECT_EQ(upload(5, bitmap(28, 24), IDC_BANNER_UPLOAD_ALL), 3);  // refused: the slot stays
+    EXPECT_EQ(messages(), Texts{"Error Format!: Only support monochrome, uncompressed bitmap "
+                                "file.\n\tWidth = 128, Height = 64."});
+    EXPECT_EQ(upload(1, bitmap(), IDC_BANNER_UPLOAD_ALL), 1);  // no device, but past the check
+    EXPECT_EQ(messages(), Texts{"Upload to All: no file be uploaded!"});
+    EXPECT_EQ(recorded_jobs.size(), 1u);
+    EXPECT_STREQ(banner_remote_name(), "2.bmp");
 }
 
 }  // namespace

@@ -1,157 +1,108 @@
 // mp3_page_test.cpp: the shared page flows, seen through the MP3 Hold/Ring page.
-#include "page_common.h"
 #include "page_fixture.h"
-#include "pages.h"
-#include "progress_recorder.h"
-#include "resource.h"
 
 namespace {
 
-using Mp3Page = PageTest;
-
-void press(PageWindow page, int id) {
-    dispatch_command(mp3_page_command, page, id, 0);
-}
+struct Mp3Page : PageTest {
+    void press(int id) {
+        dispatch_command(mp3_page_command, master, id, 0);
+    }
+};
 
 TEST_F(Mp3Page, NothingSelectedWarnsAndEmptyPathOpensThePickerInstead) {
     fill_master({"10.0.0.2"});
-    write_file("hold.mp3", 10);
-    ui_set_text(master, IDC_MP3_PATH, path("hold.mp3").c_str());
-    press(master, IDC_MP3_UPLOAD);
+    const std::string hold = write_file("hold.mp3", "x");
+    ui_set_text(master, IDC_MP3_PATH, hold.c_str());
+    press(IDC_MP3_UPLOAD);
     EXPECT_EQ(messages(), Texts{"Warning!: Please select a target device."});
-    EXPECT_EQ(recorded_job_count(), 0);
 
     headless_messages_clear();
     ui_list_select(master, IDC_MP3_LIST, 0);
     ui_set_text(master, IDC_MP3_PATH, "");
-    headless_open_file_answer(path("hold.mp3").c_str());
-    press(master, IDC_MP3_UPLOAD);
+    headless_open_file_answer(hold.c_str());
+    press(IDC_MP3_UPLOAD);
     HeadlessFileRequest request;
     ASSERT_EQ(headless_last_file_request(&request), 0);
     EXPECT_STREQ(request.description, "MP3 File");
     EXPECT_STREQ(request.pattern, "*.mp3");
-    char shown[256];
-    ui_get_text(master, IDC_MP3_PATH, shown, sizeof shown);
-    EXPECT_EQ(shown, path("hold.mp3"));
-    EXPECT_EQ(recorded_job_count(), 0);  // picking a file does not start the upload
+    EXPECT_EQ(shown_text(master, IDC_MP3_PATH), hold);
+    EXPECT_TRUE(recorded_jobs.empty());  // picking a file does not start the upload
     EXPECT_TRUE(messages().empty());
 }
 
-// The limits themselves are the file checks' own; here the tone chooses the check.
-TEST_F(Mp3Page, SizeLimitsFollowTheToneAndAMissingFileDoesNothing) {
-    struct {
+// The limits themselves are the file checks'; here the tone chooses the check.
+TEST_F(Mp3Page, SingleUploadChecksTheFileForItsToneThenReportsAndRefreshes) {
+    const struct {
         int tone;
-        size_t size;
-        const char* refusal;
+        const char* file;
+        int result;  // 0: no upload
+        const char* message;
     } cases[] = {
-        {IDC_MP3_HOLD, 61440, nullptr},
-        {IDC_MP3_RING, 61440, "Error!: The maximum size of MP3 Ring file is 50 KB."},
+        {IDC_MP3_HOLD, "tone.mp3", 1, "Upload: Upgrade 192.168.77.2 OK!\n"},
+        {IDC_MP3_HOLD, "tone.mp3", -1, "Upload: Upgrade 192.168.77.2 FAIL!\n"},
+        {IDC_MP3_RING, "tone.mp3", 0, "Error!: The maximum size of MP3 Ring file is 50 KB."},
+        {IDC_MP3_HOLD, "no-such.mp3", 0, nullptr},
     };
+    write_file("tone.mp3", std::string(61440, 'x'));
     for (const auto& c : cases) {
-        forget_jobs();
+        recorded_jobs.clear();
         headless_messages_clear();
-        fill_master({"10.0.0.2"});  // each upload ends with a re-discovery that empties it
-        ui_list_select(master, IDC_MP3_LIST, 0);
-        press(master, c.tone);
-        write_file("tone.mp3", c.size);
-        ui_set_text(master, IDC_MP3_PATH, path("tone.mp3").c_str());
-        press(master, IDC_MP3_UPLOAD);
-        if (c.refusal) {
-            EXPECT_EQ(messages(), Texts{c.refusal});
-            EXPECT_EQ(recorded_job_count(), 0);
-            EXPECT_EQ(ui_busy.load(), 0);
-        } else {
-            ASSERT_EQ(recorded_job_count(), 1) << c.size;
-            EXPECT_EQ(recorded_job(0).second_name,
-                      c.tone == IDC_MP3_HOLD ? "hold.mp3" : "ring.mp3");
-            finish_job(1);
-        }
-    }
-    forget_jobs();
-    headless_messages_clear();
-    fill_master({"10.0.0.2"});
-    ui_list_select(master, IDC_MP3_LIST, 0);
-    ui_set_text(master, IDC_MP3_PATH, path("no-such.mp3").c_str());
-    press(master, IDC_MP3_UPLOAD);
-    EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(recorded_job_count(), 0);
-    EXPECT_EQ(ui_busy.load(), 0);
-}
-
-TEST_F(Mp3Page, SingleUploadReportsItsResultThenRefreshes) {
-    for (int result : {1, -1}) {
-        forget_jobs();
-        headless_messages_clear();
-        progress_clear_record();
+        ui_list_clear(master, IDC_MP3_LIST);
         fill_master({"192.168.77.10", "192.168.77.2"});
         ui_list_select(master, IDC_MP3_LIST, 1);  // sorted: .10 before .2
-        write_file("hold.mp3", 1000);
-        ui_set_text(master, IDC_MP3_PATH, path("hold.mp3").c_str());
-        press(master, IDC_MP3_UPLOAD);
-        ASSERT_EQ(recorded_job_count(), 1);
-        const RecordedJob job = recorded_job(0);
-        EXPECT_EQ(job.device, "192.168.77.2");
-        EXPECT_EQ(job.first_name, path("hold.mp3"));
-        EXPECT_EQ(job.second_name, "hold.mp3");
-        EXPECT_EQ(progress_recorded_page(), master);
-        EXPECT_EQ(ui_busy.load(), 1);
-        EXPECT_FALSE(enabled(master, IDC_MP3_UPLOAD));
-        press(master, IDC_MP3_UPLOAD_ALL);  // ignored while busy
-        EXPECT_EQ(recorded_job_count(), 1);
-
-        finish_job(result);
-        EXPECT_EQ(messages(), Texts{result == 1 ? "Upload: Upgrade 192.168.77.2 OK!\n"
-                                                : "Upload: Upgrade 192.168.77.2 FAIL!\n"});
+        press(c.tone);
+        ui_set_text(master, IDC_MP3_PATH, (testing::TempDir() + c.file).c_str());
+        press(IDC_MP3_UPLOAD);
+        if (c.result != 0) {
+            ASSERT_EQ(recorded_jobs.size(), 1u);
+            EXPECT_EQ(recorded_jobs[0].device, "192.168.77.2");
+            EXPECT_EQ(recorded_jobs[0].first_name, testing::TempDir() + c.file);
+            EXPECT_EQ(recorded_jobs[0].second_name, "hold.mp3");
+            EXPECT_EQ(ui_busy.load(), 1);
+            EXPECT_EQ(headless_is_enabled(master, IDC_MP3_UPLOAD), 0);
+            press(IDC_MP3_UPLOAD_ALL);  // ignored while busy
+            EXPECT_EQ(recorded_jobs.size(), 1u);
+            finish_job(c.result);
+            EXPECT_TRUE(entries(master, IDC_MP3_LIST).empty());  // re-discovery empties it
+        }
+        EXPECT_EQ(recorded_jobs.size(), c.result != 0 ? 1u : 0u);
+        EXPECT_EQ(messages(), c.message ? Texts{c.message} : Texts{});
         EXPECT_EQ(ui_busy.load(), 0);
-        EXPECT_TRUE(enabled(master, IDC_MP3_UPLOAD));
-        EXPECT_TRUE(entries(master, IDC_MP3_LIST).empty());  // re-discovery empties the list
+        EXPECT_EQ(headless_is_enabled(master, IDC_MP3_UPLOAD), 1);
     }
 }
 
 TEST_F(Mp3Page, UploadToAllAnnotatesEachDeviceInPlaceAndGoesOnAfterAFailure) {
+    ui_set_text(master, IDC_MP3_PATH, write_file("hold.mp3", "x").c_str());
+    press(IDC_MP3_UPLOAD_ALL);
+    EXPECT_EQ(messages(), Texts{"Upload to All: no file be uploaded!"});
+    headless_messages_clear();
     fill_master({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
-    write_file("hold.mp3", 1000);
-    ui_set_text(master, IDC_MP3_PATH, path("hold.mp3").c_str());
-    press(master, IDC_MP3_UPLOAD_ALL);
-    const int results[] = {1, -1, 1};
+    press(IDC_MP3_UPLOAD_ALL);
     for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(recorded_job_count(), i + 1);
-        EXPECT_EQ(recorded_job(i).device, "10.0.0." + std::to_string(i + 1));
+        ASSERT_EQ(recorded_jobs.size(), i + 1u);
+        EXPECT_EQ(recorded_jobs[i].device, "10.0.0." + std::to_string(i + 1));
         EXPECT_EQ(ui_busy.load(), 1);
-        finish_job(results[i]);
+        finish_job(i == 1 ? -1 : 1);
     }
-    EXPECT_EQ(recorded_job_count(), 3);
+    EXPECT_EQ(recorded_jobs.size(), 3u);
     EXPECT_EQ(entries(master, IDC_MP3_LIST),
               (Texts{"10.0.0.1 --- OK", "10.0.0.2 --- FAIL", "10.0.0.3 --- OK"}));
     EXPECT_EQ(messages(), Texts{"Upload to All: Upload to All Complete!"});
     EXPECT_EQ(ui_busy.load(), 0);
-    EXPECT_TRUE(enabled(master, IDC_MP3_UPLOAD_ALL));
-}
-
-TEST_F(Mp3Page, UploadToAllWithoutDevicesSaysSoAndStaysUsable) {
-    write_file("hold.mp3", 1000);
-    ui_set_text(master, IDC_MP3_PATH, path("hold.mp3").c_str());
-    press(master, IDC_MP3_UPLOAD_ALL);
-    EXPECT_EQ(messages(), Texts{"Upload to All: no file be uploaded!"});
-    EXPECT_EQ(recorded_job_count(), 0);
-    EXPECT_EQ(ui_busy.load(), 0);
-    EXPECT_TRUE(enabled(master, IDC_MP3_UPLOAD_ALL));
+    EXPECT_EQ(headless_is_enabled(master, IDC_MP3_UPLOAD_ALL), 1);
 }
 
 TEST_F(Mp3Page, ToneSurvivesActivationAndBusyActivationKeepsItsName) {
-    press(master, IDC_MP3_RING);
+    press(IDC_MP3_RING);
     mp3_page_activate(master);
     EXPECT_EQ(ui_get_check(master, IDC_MP3_RING), 1);
     EXPECT_EQ(ui_get_check(master, IDC_MP3_HOLD), 0);
     EXPECT_STREQ(mp3_remote_name(), "ring.mp3");
-
     set_busy();
     mp3_page_activate(master);
     EXPECT_STREQ(mp3_remote_name(), "ring.mp3");
-    EXPECT_FALSE(enabled(master, IDC_MP3_HOLD));
-    EXPECT_FALSE(enabled(master, IDC_MP3_REFRESH));
-    clear_busy();
-    press(master, IDC_MP3_HOLD);
+    EXPECT_EQ(headless_is_enabled(master, IDC_MP3_HOLD), 0);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // installed_sheet_probe.cpp: starts an installed kvxutil.exe, checks that its sheet opens and
-// that it closes cleanly, and keeps a screenshot of it (installed-sheet.png).
+// that it closes cleanly, and keeps a screenshot of it (installed-sheet.bmp).
 //   installed_sheet_probe PROGRAM
 #include <windows.h>
 

@@ -1,149 +1,111 @@
-// tftp_session_test.cpp: the phone's side of TFTP transfers, packet by packet.
+// tftp_session_test.cpp: the phone's side of TFTP transfers, packet by packet: what only the
+// state machine sees (repeats, order, dallying, retries). Sizes, the size limit and injected
+// errors are the phone test's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "tftp_session.h"
 
 namespace {
 
-std::vector<uint8_t> pattern(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
-    }
-    return bytes;
-}
-
-struct Write : testing::Test {
-    TftpSession session;
+// A packet from the peer (none: the re-send interval passes, two retries allowed), then what
+// the session sends and reports.
+struct Step {
+    Packet in;
     std::vector<Packet> out;
-
-    void SetUp() override {
-        restart();
-    }
-    // A fresh write whose ACK 0 has gone out.
-    void restart() {
-        session = TftpSession{};
-        session.writing = true;
-        session.max_size = 1 << 20;
-        out.clear();
-        session_start(&session, &out);
-        ASSERT_EQ(out, (std::vector<Packet>{tftp_make_ack(0)}));
-        out.clear();
-    }
-    SessionEvent data(uint16_t block, const std::vector<uint8_t>& bytes, size_t at, size_t n) {
-        const Packet p = tftp_make_data(block, bytes.data() + at, n);
-        return session_receive(&session, p.data(), p.size(), &out);
-    }
+    SessionEvent event;
 };
+constexpr SessionEvent kNone = SessionEvent::kNone;
 
-TEST_F(Write, RepeatedDataIsAcknowledgedAgainAndOutOfOrderDataIgnored) {
-    const std::vector<uint8_t> bytes = pattern(1100);
-    data(1, bytes, 0, 512);
-    out.clear();
-    EXPECT_EQ(data(1, bytes, 0, 512), SessionEvent::kNone);  // our ACK 1 was lost
-    EXPECT_EQ(out, (std::vector<Packet>{tftp_make_ack(1)}));
-    out.clear();
-    EXPECT_EQ(data(3, bytes, 0, 10), SessionEvent::kNone);  // from the future: ignored
-    EXPECT_TRUE(out.empty());
-    EXPECT_EQ(data(2, bytes, 512, 512), SessionEvent::kNone);
-    EXPECT_EQ(data(3, bytes, 1024, 76), SessionEvent::kCompleted);
-    EXPECT_EQ(session.data, bytes);
-    // While dallying, the last DATA again gets its ACK again; nothing else is answered.
-    out.clear();
-    EXPECT_EQ(data(3, bytes, 1024, 76), SessionEvent::kNone);
-    EXPECT_EQ(out, (std::vector<Packet>{tftp_make_ack(3)}));
-    out.clear();
-    EXPECT_EQ(data(4, bytes, 0, 10), SessionEvent::kNone);
-    EXPECT_TRUE(out.empty());
-    EXPECT_EQ(session.data, bytes);
-    EXPECT_EQ(session_expire(&session, 5, &out), SessionEvent::kNone);
-    EXPECT_EQ(session.state, SessionState::kDone);
+Packet data(uint16_t block, size_t size) {
+    const std::vector<uint8_t> bytes(size, static_cast<uint8_t>(block));
+    return tftp_make_data(block, bytes.data(), size);
 }
 
-TEST_F(Write, WrongPacketsEndTheTransfer) {
-    const std::vector<uint8_t> bytes = pattern(600);
-    const Packet ack = tftp_make_ack(1);
-    EXPECT_EQ(session_receive(&session, ack.data(), ack.size(), &out), SessionEvent::kFailed);
-    EXPECT_EQ(out, (std::vector<Packet>{tftp_make_error(kTftpErrIllegal, "Expected DATA")}));
-    EXPECT_EQ(session.reason, "unexpected-opcode");
-
-    restart();
-    const std::vector<uint8_t> big = pattern(600);
-    EXPECT_EQ(data(1, big, 0, 600), SessionEvent::kFailed);
-    EXPECT_EQ(session.reason, "oversized-block");
-
-    restart();
-    const Packet error = tftp_make_error(0, "bye");
-    EXPECT_EQ(session_receive(&session, error.data(), error.size(), &out), SessionEvent::kFailed);
-    EXPECT_TRUE(out.empty());  // an ERROR is never answered
-    EXPECT_EQ(session.reason, "error-from-peer");
+Packet ack(uint16_t block) {
+    return tftp_make_ack(block);
 }
 
-TEST_F(Write, SilenceResendsTheLastAckUntilTheRetriesAreSpent) {
-    const std::vector<uint8_t> bytes = pattern(600);
-    data(1, bytes, 0, 512);
-    out.clear();
-    EXPECT_EQ(session_expire(&session, 2, &out), SessionEvent::kNone);
-    EXPECT_EQ(session_expire(&session, 2, &out), SessionEvent::kNone);
-    EXPECT_EQ(out, (std::vector<Packet>{tftp_make_ack(1), tftp_make_ack(1)}));
-    EXPECT_EQ(session_expire(&session, 2, &out), SessionEvent::kFailed);
-    EXPECT_EQ(session.reason, "timeout");
-    // Progress starts the count again.
-    restart();
-    session_expire(&session, 1, &out);
-    data(1, bytes, 0, 512);
-    out.clear();
-    EXPECT_EQ(session_expire(&session, 1, &out), SessionEvent::kNone);
-    EXPECT_EQ(out.size(), 1u);
-}
-
-struct Read : testing::Test {
+// A write (the peer sends a file) or a read of file, after its first packet.
+TftpSession run(bool writing, size_t file_size, const std::vector<Step>& steps) {
     TftpSession session;
+    session.writing = writing;
+    session.max_size = 1 << 20;
+    for (uint16_t block = 1; !writing && session.data.size() < file_size; ++block) {
+        const size_t n = std::min(kTftpBlockSize, file_size - session.data.size());
+        session.data.insert(session.data.end(), n, static_cast<uint8_t>(block));
+    }
     std::vector<Packet> out;
-
-    void start(const std::vector<uint8_t>& bytes) {
-        session = TftpSession{};
-        session.data = bytes;
+    session_start(&session, &out);
+    EXPECT_EQ(out, (std::vector<Packet>{writing ? ack(0)
+                                                : data(1, std::min(file_size, kTftpBlockSize))}));
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const Step& s = steps[i];
         out.clear();
-        session_start(&session, &out);
+        EXPECT_EQ(s.in.empty() ? session_expire(&session, 2, &out)
+                               : session_receive(&session, s.in.data(), s.in.size(), &out),
+                  s.event)
+            << "step " << i;
+        EXPECT_EQ(out, s.out) << "step " << i;
     }
-    SessionEvent ack(uint16_t block) {
-        const Packet p = tftp_make_ack(block);
-        out.clear();
-        return session_receive(&session, p.data(), p.size(), &out);
-    }
-};
-
-TEST_F(Read, RepeatedAckIsNotAnsweredSoDataIsNeverDoubled) {
-    start(pattern(2000));
-    EXPECT_EQ(ack(1), SessionEvent::kNone);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(ack(1), SessionEvent::kNone);  // the Sorcerer's Apprentice bug would re-send here
-    EXPECT_TRUE(out.empty());
-    EXPECT_EQ(ack(5), SessionEvent::kNone);
-    EXPECT_TRUE(out.empty());
-    // Silence re-sends DATA 2, the last one sent.
-    EXPECT_EQ(session_expire(&session, 3, &out), SessionEvent::kNone);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(tftp_block(out[0].data(), out[0].size()), 2);
+    return session;
 }
 
-TEST_F(Read, DataOrErrorFromThePeerEndsIt) {
-    start(pattern(10));
-    const Packet stray = tftp_make_data(1, nullptr, 0);
-    EXPECT_EQ(session_receive(&session, stray.data(), stray.size(), &out), SessionEvent::kFailed);
-    EXPECT_EQ(out.back(), tftp_make_error(kTftpErrIllegal, "Expected ACK"));
-    start(pattern(10));
-    const Packet error = tftp_make_error(3, "full");
-    out.clear();
-    EXPECT_EQ(session_receive(&session, error.data(), error.size(), &out), SessionEvent::kFailed);
-    EXPECT_TRUE(out.empty());
-    // Nothing more happens after the end.
-    EXPECT_EQ(ack(1), SessionEvent::kNone);
-    EXPECT_EQ(session_expire(&session, 3, &out), SessionEvent::kNone);
-    EXPECT_TRUE(out.empty());
+TEST(Write, RepeatsAreAcknowledgedAgainUntilTheDallyEndsAndOthersIgnored) {
+    const TftpSession s = run(true, 0,
+                              {{data(1, 512), {ack(1)}, kNone},
+                               {data(1, 512), {ack(1)}, kNone},  // our ACK 1 was lost
+                               {data(3, 10), {}, kNone},         // from the future
+                               {data(2, 76), {ack(2)}, SessionEvent::kCompleted},
+                               {data(2, 76), {ack(2)}, kNone},  // dallying
+                               {data(3, 10), {}, kNone},
+                               {{}, {}, kNone}});
+    EXPECT_EQ(s.data, run(false, 588, {}).data);
+    EXPECT_EQ(s.state, SessionState::kDone);
+}
+
+TEST(Write, WrongPacketsEndIt) {
+    const SessionEvent kFailed = SessionEvent::kFailed;
+    run(true, 0, {{ack(1), {tftp_make_error(kTftpErrIllegal, "Expected DATA")}, kFailed}});
+    run(true, 0,
+        {{data(1, 600),
+          {tftp_make_error(kTftpErrIllegal, "Block larger than 512 bytes")},
+          kFailed}});
+    run(true, 0, {{tftp_make_error(0, "bye"), {}, kFailed}});  // an ERROR is never answered
+}
+
+// Silence re-sends the last packet until the retries are spent; progress starts the count again.
+TEST(Write, SilenceResendsTheLastAckUntilTheRetriesAreSpent) {
+    run(true, 0,
+        {{{}, {ack(0)}, kNone},
+         {data(1, 512), {ack(1)}, kNone},
+         {{}, {ack(1)}, kNone},
+         {{}, {ack(1)}, kNone},
+         {{}, {}, SessionEvent::kFailed}});
+}
+
+// A repeated ACK is not answered, so DATA is never doubled (the Sorcerer's Apprentice).
+TEST(Read, RepeatedAckIsNotAnsweredAndSilenceResendsTheLastData) {
+    const TftpSession s = run(false, 1500,
+                              {{ack(1), {data(2, 512)}, kNone},
+                               {ack(1), {}, kNone},
+                               {ack(5), {}, kNone},
+                               {{}, {data(2, 512)}, kNone},
+                               {ack(2), {data(3, 476)}, kNone},
+                               {ack(3), {}, SessionEvent::kCompleted},
+                               {ack(3), {}, kNone}});
+    EXPECT_EQ(s.state, SessionState::kDone);
+}
+
+TEST(Read, DataOrErrorFromThePeerEndsIt) {
+    run(false, 10,
+        {{data(1, 0), {tftp_make_error(kTftpErrIllegal, "Expected ACK")}, SessionEvent::kFailed}});
+    run(false, 10,
+        {{tftp_make_error(3, "full"), {}, SessionEvent::kFailed},
+         {ack(1), {}, kNone},
+         {{}, {}, kNone}});
 }
 
 }  // namespace

@@ -1,72 +1,50 @@
 // headless_test.cpp: the headless front end keeps its lists as Win32 list boxes do (kvxctl's
-// device list is one); what it records for the page tests is theirs to check.
-#include <gtest/gtest.h>
-
-#include <string>
+// device list is one).
 #include <thread>
-#include <vector>
 
-#include "headless.h"
-#include "ui.h"
+#include "../pages/page_fixture.h"
 
 namespace {
 
-using Entries = std::vector<std::string>;
 constexpr int kList = 1011;
 
 struct Headless : testing::Test {
-    PageWindow page = nullptr;
-    void SetUp() override {
-        page = headless_page_create();
-        headless_messages_clear();
-    }
-    void TearDown() override {
+    PageWindow page = headless_page_create();
+    ~Headless() override {
         headless_page_destroy(page);
     }
-    Entries entries() const {
-        Entries out;
-        for (int i = 0; i < ui_list_count(page, kList); ++i) {
-            char text[128];
-            ui_list_get(page, kList, i, text, sizeof text);
-            out.emplace_back(text);
+    // The indices the entries got, added one by one.
+    std::vector<int> add(const Texts& texts) {
+        std::vector<int> at;
+        for (const std::string& text : texts) {
+            at.push_back(ui_list_add(page, kList, text.c_str()));
         }
-        return out;
+        return at;
     }
 };
 
-TEST_F(Headless, AddedEntriesSortWithoutRegardToCase) {
-    EXPECT_EQ(ui_list_add(page, kList, "b"), 0);
-    EXPECT_EQ(ui_list_add(page, kList, "A"), 0);
-    EXPECT_EQ(ui_list_add(page, kList, "c"), 2);
-    EXPECT_EQ(ui_list_add(page, kList, "B2"), 2);
-    EXPECT_EQ(ui_list_add(page, kList, "192.168.0.2"), 0);
-    EXPECT_EQ(ui_list_add(page, kList, "192.168.0.10"), 0);
-    EXPECT_EQ(entries(), (Entries{"192.168.0.10", "192.168.0.2", "A", "b", "B2", "c"}));
-}
-
-TEST_F(Headless, InsertedEntriesKeepTheirIndexAndLaterAdditionsHalveAroundThem) {
-    for (const char* text : {"a", "b", "c"}) {
-        ui_list_add(page, kList, text);
-    }
+TEST_F(Headless, AddedEntriesSortWithoutRegardToCaseAndInsertedOnesKeepTheirPlace) {
+    EXPECT_EQ(add({"b", "A", "c", "B2", "192.168.0.2", "192.168.0.10", "a"}),
+              (std::vector<int>{0, 0, 2, 2, 0, 0, 2}));
+    EXPECT_EQ(entries(page, kList),
+              (Texts{"192.168.0.10", "192.168.0.2", "a", "A", "b", "B2", "c"}));
+    ui_list_clear(page, kList);
+    add({"a", "b", "c"});
     EXPECT_EQ(ui_list_insert(page, kList, 0, "zzz"), 0);
     EXPECT_EQ(ui_list_insert(page, kList, -1, "end"), 4);
-    EXPECT_EQ(entries(), (Entries{"zzz", "a", "b", "c", "end"}));
     // A sorted list box searches by halving: "0" is compared with "b", then "zzz": the top.
-    EXPECT_EQ(ui_list_add(page, kList, "0"), 0);
-    EXPECT_EQ(ui_list_add(page, kList, "bb"), 4);
-    EXPECT_EQ(entries(), (Entries{"0", "zzz", "a", "b", "bb", "c", "end"}));
+    EXPECT_EQ(add({"0", "bb"}), (std::vector<int>{0, 4}));
     EXPECT_EQ(ui_list_insert(page, kList, 8, "x"), -1);
     EXPECT_EQ(ui_list_insert(page, kList, -2, "x"), -1);
     EXPECT_EQ(ui_list_insert(page, kList, 7, "x"), 7);
+    EXPECT_EQ(entries(page, kList), (Texts{"0", "zzz", "a", "b", "bb", "c", "end", "x"}));
 }
 
 TEST_F(Headless, TheSelectionStaysWithItsEntry) {
-    for (const char* text : {"b", "c", "d"}) {
-        ui_list_add(page, kList, text);
-    }
+    add({"b", "c", "d"});
     EXPECT_EQ(ui_list_selection(page, kList), -1);
     EXPECT_EQ(ui_list_select(page, kList, 1), 1);  // "c"
-    ui_list_add(page, kList, "a");
+    add({"a"});
     EXPECT_EQ(ui_list_selection(page, kList), 2);
     ui_list_insert(page, kList, 3, "x");
     EXPECT_EQ(ui_list_selection(page, kList), 2);
@@ -89,26 +67,18 @@ TEST_F(Headless, ListsStayWholeUnderConcurrentWriters) {
     constexpr int kEach = 400;
     auto writer = [this](char tag) {
         for (int i = 0; i < kEach; ++i) {
-            const std::string text = tag + std::to_string(1000 + i);
-            ui_list_add(page, kList, text.c_str());
-        }
-    };
-    auto reader = [this] {
-        char text[64];
-        for (int i = 0; i < kEach; ++i) {
-            const int count = ui_list_count(page, kList);
-            if (count > 0) {
-                ui_list_get(page, kList, count - 1, text, sizeof text);
-            }
+            ui_list_add(page, kList, (tag + std::to_string(1000 + i)).c_str());
         }
     };
     std::thread a(writer, 'a');
     std::thread b(writer, 'B');
-    std::thread c(reader);
+    for (int i = 0; i < kEach; ++i) {
+        char text[64];
+        ui_list_get(page, kList, ui_list_count(page, kList) - 1, text, sizeof text);
+    }
     a.join();
     b.join();
-    c.join();
-    const Entries all = entries();
+    const Texts all = entries(page, kList);
     ASSERT_EQ(all.size(), 2u * kEach);
     EXPECT_EQ(all.front(), "a1000");
     EXPECT_EQ(all[kEach], "B1000");

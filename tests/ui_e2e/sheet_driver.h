@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,37 +29,32 @@ class SheetDriver {
     }
     std::string text(HWND window) const;
     std::vector<std::string> list(HWND page, int id) const;
+    // Waits until list id has count entries, or the time is up; the last entries.
+    std::vector<std::string> wait_list(HWND page, int id, size_t count, int ms) const;
     void set_text(HWND page, int id, const std::string& text);
-    void select_entry(HWND page, int id, int index);
+    // Selects the first entry of list id that starts with prefix.
+    void select_entry(HWND page, int id, const std::string& prefix);
     void select_choice(HWND page, int id, int index);  // a selection box, as the user would
-    void check(HWND page, int id);
     // Presses a button; posted, since its handler may open a modal box.
     void press(HWND page, int id);
     // Waits for the program's next message box, reads it and dismisses it.
     bool take_message(MessageBoxSeen* seen, int ms);
-    // Waits until the entries of list id satisfy done, or the time is up; the last entries.
-    std::vector<std::string> wait_list(HWND page, int id, size_t count, int ms);
     bool progress_window_shown() const;
-    // Waits until the control is enabled (or disabled) as asked; false when it never was.
-    bool wait_enabled(HWND control, bool enabled, int ms) const;
     // Closes the sheet with its close box; the process's exit code, or -1 if it did not end.
-    int close(int ms, DWORD* took_ms);
-    // Writes the sheet as a PNG picture.
+    int close(int ms, DWORD* took_ms = nullptr);
+    // Writes the sheet as a bitmap file.
     bool screenshot(const std::string& path) const;
 
   private:
+    // A visible top-level window of the program other than the sheet; null when there is none.
+    HWND own_window(const char* class_name, const char* caption) const;
     PROCESS_INFORMATION process_ = {};
     HWND sheet_ = nullptr;
 };
 
 // Waits, pumping nothing of ours, for the program to settle.
 void settle(int ms);
-// The folder of this test program, and files there and in the phones' state.
-std::string program_folder();
-// Where a screenshot of that name goes: build/windows/ui-screenshots/NAME.png.
+// Polls done every 50 ms until it holds or ms have passed; whether it held.
+bool wait_until(const std::function<bool()>& done, int ms);
+// Where a screenshot of that name goes: build/windows/ui-screenshots/NAME.bmp.
 std::string screenshot_path(const std::string& name);
-std::string windows_path(const std::string& unix_path);
-std::vector<std::string> lan_phones();
-std::string phone_file(const std::string& phone, const std::string& name);
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& bytes);

@@ -1,5 +1,5 @@
-// scripted_socket.h: a stand-in for the platform's sockets and clock beneath the TFTP client,
-// linked in place of the real back end: received datagrams come from a script, sent ones are
+// scripted_socket.h: the TFTP client's scripted peer. Linked in place of the platform's
+// sockets and clock beneath the client: received datagrams come from a script, sent ones are
 // recorded, and time passes only while the client waits.
 #pragma once
 
@@ -17,10 +17,12 @@ struct ScriptedDatagram {
 struct SentDatagram {
     Endpoint to;
     std::vector<uint8_t> bytes;
+    int32_t at_ms;
 };
 
-// Starts a new exchange: the clock at start_ms, nothing sent, the script to be received.
-void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script);
+// Starts a new exchange: the clock at start_ms, nothing sent, the script to be received; with
+// port_free false no socket can be opened.
+void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script, bool port_free = true);
 const std::vector<SentDatagram>& script_sent();
 // Sockets opened and not yet closed.
 int script_open_sockets();

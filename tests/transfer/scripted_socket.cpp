@@ -14,16 +14,9 @@ int32_t now_ms = 1;
 std::vector<ScriptedDatagram> queue;
 size_t next = 0;
 std::vector<SentDatagram> sent;
+bool sockets_free = true;
 int open_sockets = 0;
 long waits = 0;
-int recv_timeout_ms = 0;
-
-void advance(int ms) {
-    now_ms = static_cast<int32_t>(static_cast<uint32_t>(now_ms) + static_cast<uint32_t>(ms));
-    if (now_ms == 0) {
-        now_ms = 1;  // clock_now is never 0
-    }
-}
 
 bool due() {
     return next < queue.size() && queue[next].polls_before <= 0;
@@ -31,14 +24,14 @@ bool due() {
 
 }  // namespace
 
-void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script) {
+void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script, bool port_free) {
     now_ms = start_ms == 0 ? 1 : start_ms;
     queue = std::move(script);
     next = 0;
     sent.clear();
+    sockets_free = port_free;
     open_sockets = 0;
     waits = 0;
-    recv_timeout_ms = 0;
 }
 
 const std::vector<SentDatagram>& script_sent() {
@@ -59,42 +52,28 @@ int32_t clock_now() {
     return now_ms;
 }
 
-void sleep_tick() {
-    advance(10);
-}
-
 Socket udp_open(int, int) {
-    ++open_sockets;
-    return 3;
+    open_sockets += sockets_free;
+    return sockets_free ? 3 : -1;
 }
 
 void sock_close(Socket) {
     --open_sockets;
 }
 
-int sock_wait_readable(Socket, int ms) {
-    ++waits;
-    if (due()) {
-        return 1;
-    }
-    advance(ms);
-    if (next < queue.size()) {
-        --queue[next].polls_before;
-    }
+int sock_recv_timeout(Socket, int) {
     return 0;
 }
 
-int sock_recv_timeout(Socket, int ms) {
-    recv_timeout_ms = ms;
-    return 0;
-}
-
-int udp_recv_from(Socket s, void* buffer, int size, Endpoint* from) {
-    // A receive with a time-out waits as sock_wait_readable does.
-    if (recv_timeout_ms > 0 && !due()) {
-        sock_wait_readable(s, recv_timeout_ms);
-    }
+// A receive waits 10 ms, the client's receive time-out, when nothing is due.
+int udp_recv_from(Socket, void* buffer, int size, Endpoint* from) {
     if (!due()) {
+        ++waits;
+        now_ms = static_cast<int32_t>(static_cast<uint32_t>(now_ms) + 10);
+        now_ms += now_ms == 0;  // clock_now is never 0
+        if (next < queue.size()) {
+            --queue[next].polls_before;
+        }
         return -1;
     }
     const ScriptedDatagram& datagram = queue[next++];
@@ -112,7 +91,7 @@ int udp_recv_from(Socket s, void* buffer, int size, Endpoint* from) {
 
 int udp_send_to(Socket, const void* data, int length, const Endpoint* to) {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    sent.push_back({*to, std::vector<uint8_t>(bytes, bytes + length)});
+    sent.push_back({*to, std::vector<uint8_t>(bytes, bytes + length), now_ms});
     return length;
 }
 

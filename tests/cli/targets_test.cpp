@@ -1,11 +1,11 @@
-// target_spec_test.cpp: --target specs: what each names, and the mistakes refused.
+// targets_test.cpp: what --target names, and the mistakes refused.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "target_spec.h"
+#include "targets.h"
 
 namespace {
 
@@ -15,10 +15,10 @@ struct Expanded {
     std::string error;
 };
 
-Expanded expand(std::vector<const char*> specs) {
+Expanded expand(std::vector<const char*> targets) {
     Expanded e;
     e.result =
-        target_specs_expand(specs.data(), static_cast<int>(specs.size()), &e.addresses, &e.error);
+        targets_expand(targets.data(), static_cast<int>(targets.size()), &e.addresses, &e.error);
     return e;
 }
 
@@ -27,14 +27,14 @@ constexpr uint32_t quad(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
 }
 
 TEST(TargetSpec, WhatEachFormNames) {
-    const char* file = "target_spec_test.txt";
+    const char* file = "targets_test.txt";
     FILE* f = fopen(file, "w");
     ASSERT_NE(f, nullptr);
     fputs("# branch office\n10.2.0.7\n\n  10.2.0.9-10  # printers' neighbours\r\n", f);
     fclose(f);
     const std::string at_file = std::string("@") + file;
     struct Row {
-        std::vector<const char*> specs;
+        std::vector<const char*> targets;
         size_t count;
         uint32_t first;
         uint32_t last;
@@ -53,8 +53,8 @@ TEST(TargetSpec, WhatEachFormNames) {
         {{at_file.c_str()}, 3, quad(10, 2, 0, 7), quad(10, 2, 0, 10)},
     };
     for (const Row& row : rows) {
-        const Expanded e = expand(row.specs);
-        SCOPED_TRACE(row.specs[0]);
+        const Expanded e = expand(row.targets);
+        SCOPED_TRACE(row.targets[0]);
         ASSERT_EQ(e.result, 0) << e.error;
         ASSERT_EQ(e.addresses.size(), row.count);
         EXPECT_EQ(e.addresses.front(), row.first);
@@ -64,14 +64,14 @@ TEST(TargetSpec, WhatEachFormNames) {
 }
 
 TEST(TargetSpec, MistakesAreNamed) {
-    const char* file = "target_spec_bad.txt";
+    const char* file = "targets_bad.txt";
     FILE* f = fopen(file, "w");
     ASSERT_NE(f, nullptr);
     fputs("10.0.0.1\n10.0.0.0/8\n", f);
     fclose(f);
     const std::string at_file = std::string("@") + file;
     struct Row {
-        const char* spec;
+        const char* target;
         const char* says;
     };
     const Row rows[] = {
@@ -85,26 +85,26 @@ TEST(TargetSpec, MistakesAreNamed) {
         {"255.255.255.255", "not the address of one telephone"},
         {"", "not an IPv4 address"},
         {"@no-such-targets.txt", "cannot read no-such-targets.txt"},
-        {at_file.c_str(), "target_spec_bad.txt line 2: 10.0.0.0/8: a block may be at most"},
+        {at_file.c_str(), "targets_bad.txt line 2: 10.0.0.0/8: a block may be at most"},
         {"10.0.0.0-10.2.0.0", "more than 65536 addresses"},
     };
     for (const Row& row : rows) {
         std::vector<uint32_t> kept = {7};
         std::string error;
-        const char* specs[] = {row.spec};
-        EXPECT_EQ(target_specs_expand(specs, 1, &kept, &error), -1) << row.spec;
-        EXPECT_NE(error.find(row.says), std::string::npos) << row.spec << ": " << error;
-        EXPECT_EQ(kept, std::vector<uint32_t>{7}) << row.spec;
+        const char* targets[] = {row.target};
+        EXPECT_EQ(targets_expand(targets, 1, &kept, &error), -1) << row.target;
+        EXPECT_NE(error.find(row.says), std::string::npos) << row.target << ": " << error;
+        EXPECT_EQ(kept, std::vector<uint32_t>{7}) << row.target;
     }
     std::vector<std::string> blocks;
     for (int i = 0; i <= 16; ++i) {
         blocks.push_back("10." + std::to_string(i) + ".0.0/16");
     }
-    std::vector<const char*> specs;
+    std::vector<const char*> targets;
     for (const std::string& block : blocks) {
-        specs.push_back(block.c_str());
+        targets.push_back(block.c_str());
     }
-    EXPECT_EQ(expand(specs).result, -1) << "each block fits; all together are too many";
+    EXPECT_EQ(expand(targets).result, -1) << "each block fits; all together are too many";
     remove(file);
 }
 

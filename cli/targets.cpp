@@ -1,5 +1,5 @@
-// target_spec.cpp: parsing and expansion of --target specs.
-#include "target_spec.h"
+// targets.cpp: parsing and expansion of what --target names.
+#include "targets.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -46,8 +46,8 @@ bool is_phone_address(uint32_t address) {
 }
 
 bool add_range(uint32_t first, uint32_t last, std::vector<uint32_t>* out, std::string* error) {
-    if (last - first >= kSpecMax) {
-        *error = "more than " + std::to_string(kSpecMax) + " addresses";
+    if (last - first >= kRangeMax) {
+        *error = "more than " + std::to_string(kRangeMax) + " addresses";
         return false;
     }
     for (uint64_t a = first; a <= last; ++a) {
@@ -58,21 +58,21 @@ bool add_range(uint32_t first, uint32_t last, std::vector<uint32_t>* out, std::s
     return true;
 }
 
-// One spec that is not a file. False with the reason in error.
-bool expand_one(const std::string& spec, std::vector<uint32_t>* out, std::string* error) {
-    const size_t slash = spec.find('/');
-    const size_t dash = spec.find('-');
+// One target that is not a file. False with the reason in error.
+bool expand_one(const std::string& target, std::vector<uint32_t>* out, std::string* error) {
+    const size_t slash = target.find('/');
+    const size_t dash = target.find('-');
     uint32_t first;
     if (slash != std::string::npos) {
         uint32_t prefix;
-        if (!parse_quad(spec.substr(0, slash), &first) ||
-            !parse_small(spec.substr(slash + 1), 32, &prefix)) {
+        if (!parse_quad(target.substr(0, slash), &first) ||
+            !parse_small(target.substr(slash + 1), 32, &prefix)) {
             *error = "not a block such as 10.1.2.0/24";
             return false;
         }
         if (prefix < kBlockPrefixMin) {
             *error = "a block may be at most a /" + std::to_string(kBlockPrefixMin) + " (" +
-                     std::to_string(kSpecMax) + " addresses)";
+                     std::to_string(kRangeMax) + " addresses)";
             return false;
         }
         const uint32_t hosts = prefix == 32 ? 0 : 0xFFFFFFFFu >> prefix;
@@ -82,10 +82,10 @@ bool expand_one(const std::string& spec, std::vector<uint32_t>* out, std::string
         return add_range(network + skip, (network | hosts) - skip, out, error);
     }
     if (dash != std::string::npos) {
-        const std::string end = spec.substr(dash + 1);
+        const std::string end = target.substr(dash + 1);
         uint32_t last;
         uint32_t octet;
-        if (!parse_quad(spec.substr(0, dash), &first)) {
+        if (!parse_quad(target.substr(0, dash), &first)) {
             *error = "not a range such as 192.168.5.10-200";
             return false;
         }
@@ -101,7 +101,7 @@ bool expand_one(const std::string& spec, std::vector<uint32_t>* out, std::string
         }
         return add_range(first, last, out, error);
     }
-    if (!parse_quad(spec, &first)) {
+    if (!parse_quad(target, &first)) {
         *error = "not an IPv4 address, range (192.168.5.10-200) or block (10.1.2.0/24)";
         return false;
     }
@@ -126,11 +126,11 @@ bool expand_file(const std::string& path, std::vector<uint32_t>* out, std::strin
         if (begin == std::string::npos) {
             continue;
         }
-        const std::string spec = line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin);
+        const std::string target = line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin);
         std::string why = "a file of targets names no other file";
-        if (spec[0] == '@' || !expand_one(spec, out, &why)) {
+        if (target[0] == '@' || !expand_one(target, out, &why)) {
             *error = path + " line " + std::to_string(number);
-            *error += ": " + spec;
+            *error += ": " + target;
             *error += ": " + why;
             return false;
         }
@@ -140,20 +140,21 @@ bool expand_file(const std::string& path, std::vector<uint32_t>* out, std::strin
 
 }  // namespace
 
-int target_specs_expand(const char* const* specs, int count, std::vector<uint32_t>* out,
-                        std::string* error) {
+int targets_expand(const char* const* targets, int count, std::vector<uint32_t>* out,
+                   std::string* error) {
     std::vector<uint32_t> all(*out);
     for (int i = 0; i < count; ++i) {
-        const std::string spec = specs[i];
+        const std::string target = targets[i];
         std::string why;
-        const bool ok = !spec.empty() && spec[0] == '@' ? expand_file(spec.substr(1), &all, &why)
-                                                        : expand_one(spec, &all, &why);
+        const bool ok = !target.empty() && target[0] == '@'
+                            ? expand_file(target.substr(1), &all, &why)
+                            : expand_one(target, &all, &why);
         if (ok && all.size() > kTargetsMax) {
             std::sort(all.begin(), all.end());
             all.erase(std::unique(all.begin(), all.end()), all.end());
         }
         if (!ok || all.size() > kTargetsMax) {
-            *error = "--target " + spec + ": " +
+            *error = "--target " + target + ": " +
                      (ok ? "more than " + std::to_string(kTargetsMax) + " addresses in all" : why);
             return -1;
         }
