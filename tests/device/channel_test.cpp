@@ -254,12 +254,7 @@ TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {
             headless_keep_posted(0);
         }
     } played;
-    const auto woken = [] {
-        for (int i = 0; i < 500 && headless_posted_count() == 0; ++i) {
-            sleep_tick();
-        }
-        return headless_posted_count() > 0;
-    };
+    const auto woken = [] { return within_5s([] { return headless_posted_count() > 0; }); };
     ASSERT_EQ(discover_devices(admin, kAdminList), 0);
     reply_from("10.77.78.2", kGoodReply);
     ASSERT_TRUE(woken());
@@ -274,15 +269,13 @@ TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
     reply_from("10.77.78.3", kGoodReply);
     ASSERT_TRUE(woken());
-    const CommandFrame frame = frame_of("admin;!sep!;admin;!sep!;a;!sep!;b");
-    send_command(admin, kAdminList, "127.0.0.1", frame.bytes, frame.length);
-    reply_from("10.77.78.3", "@\r\nresult OK\r\n");
+    send("127.0.0.1", frame_of("admin;!sep!;admin;!sep!;a;!sep!;b"));
+    reply_from("10.77.78.3", kResultOk);
     const Entries wanted = {"10.77.78.3 --- OK"};
-    for (int i = 0; i < 500 && entries(admin, kAdminList) != wanted; ++i) {
+    EXPECT_TRUE(within_5s([&] {
         headless_run_posted();
-        sleep_tick();
-    }
-    EXPECT_EQ(entries(admin, kAdminList), wanted);
+        return entries(admin, kAdminList) == wanted;
+    }));
     EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
 }
 
