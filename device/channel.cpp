@@ -1,8 +1,8 @@
-// channel.cpp: the device channel's socket, state, current request and receive thread.
+// channel.cpp: the device channel's socket, state, current request and receive thread, and
+// the hand-over of received datagrams to the thread that runs their handlers.
 #include "channel.h"
 
 #include <atomic>
-#include <cstring>
 
 #include "device_list.h"
 #include "platform.h"
