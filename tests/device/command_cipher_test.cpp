@@ -42,17 +42,13 @@ TEST(Rc4, PublishedVectors) {
     }
 }
 
-TEST(CommandFrame, PrefixThenScrambledPayloadEvenWhenItHoldsAZeroByte) {
-    // Choose the fourth payload byte equal to the keystream there, so it scrambles to 0.
-    const Bytes stream = crypt(kModelId, Bytes(8, 0));
-    std::string text = "abcdefgh";
-    text[3] = static_cast<char>(stream[3]);
-    const Bytes plain(text.begin(), text.end());
+// A payload that scrambles to a 0 byte is channel_test's (it is sent whole).
+TEST(CommandFrame, PrefixThenScrambledPayloadOfAtMost254Bytes) {
+    std::string text(8, 'a');
     CommandFrame frame;
     ASSERT_EQ(build_command_frame("# ", &text[0], &frame), 10);  // scrambles text in place
     EXPECT_EQ(memcmp(frame.bytes, "# ", 2), 0);
-    EXPECT_EQ(frame.bytes[2 + 3], 0);
-    EXPECT_EQ(Bytes(frame.bytes + 2, frame.bytes + 10), crypt(kModelId, plain));
+    EXPECT_EQ(Bytes(frame.bytes + 2, frame.bytes + 10), crypt(kModelId, Bytes(8, 'a')));
 
     std::string longest(254, 'a');
     EXPECT_EQ(build_command_frame("@ ", &longest[0], &frame), 256);

@@ -70,9 +70,7 @@ TEST_F(DeviceLists, OnlyRepliesOfOurModelWithAVersionListTheirSender) {
         {"?\r\ndevice kvx-350rt\r\nversion 1.2\r\n", false},
         {"?\r\ndevice KVX-350\r\nversion 1.2\r\n", false},
         {"?\r\ndevice KVX-350RT-B\r\nversion 1.2\r\n", false},
-        {"?\r\ndevice KVX-350RT" + std::string(60, 'X') + "\r\nversion 1.2\r\n", false},
         {"?\r\nDevice KVX-350RT\r\nversion 1.2\r\n", false},
-        {"@\r\ndevice KVX-350RT\r\nversion 1.2\r\n", false},
         {"device KVX-350RT\r\nversion 1.2\r\n", false},
         {"", false},
     };
@@ -141,21 +139,14 @@ TEST_F(DeviceLists, RepliesKeepTheAskingListAMirrorOfTheMasterList) {
     deliver(on_discovery_reply, admin, kAdminList, "10.0.0.40", "?\ndevice OTHER\nversion 1");
     EXPECT_EQ(entries(admin, kAdminList), Entries{"stale"});
 
-    // Changes from elsewhere: an annotation (a chain), the master list annotated, the page
-    // shown again, a Refresh, another page asking; and what a late reply then leaves.
+    // Changes from elsewhere (any change counts alike): an annotation (a chain), a Refresh,
+    // another page asking; and what a late reply then leaves.
     const std::vector<std::pair<const char*, std::function<void()>>> meanwhile = {
-        {"stale", [&] { fill(admin, kAdminList, {"stale"}); }},
         {"annotated",
          [&] {
              ui_list_delete(admin, kAdminList, 1);
              ui_list_insert(admin, kAdminList, 1, "10.0.0.100 --- OK");
          }},
-        {"master annotated",
-         [&] {
-             ui_list_delete(master, kMasterListId, 0);
-             ui_list_insert(master, kMasterListId, 0, "10.0.0.1 --- OK");
-         }},
-        {"shown again", [&] { copy_device_list(admin, kAdminList); }},
         {"refresh",
          [&] {
              ui_list_clear(master, kMasterListId);
@@ -174,7 +165,6 @@ TEST_F(DeviceLists, RepliesKeepTheAskingListAMirrorOfTheMasterList) {
     headless_page_destroy(expected);
 }
 
-// Each command reply and what it writes into its sender's entry, which keeps its place.
 TEST_F(DeviceLists, CommandRepliesRewriteTheirEntryAtItsIndex) {
     const std::pair<std::string, const char*> cases[] = {
         {"@\r\nresult OK\r\n", "192.168.0.20 --- OK"},

@@ -44,7 +44,6 @@ TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
         std::string expected;
     } admin_cases[] = {
         {{"", "", "", "", "", ""}, no_name},
-        {{"", "x", "new", "a1", "b2", "b2"}, no_name},
         {{"admin", "x", "", "", "", ""}, "Invalid!: Administrator Name can not be blank."},
         {{"admin", "", "", "", "b2", "b2"}, no_password},
         {{"admin", "", "", "a1", "", ""}, no_password},

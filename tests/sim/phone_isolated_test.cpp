@@ -30,14 +30,14 @@ struct Datagram {
     int port() const {
         return ntohs(from.sin_port);
     }
-    std::string text() const {
-        return std::string(bytes.begin(), bytes.end());
-    }
     int opcode() const {
         return tftp_opcode(bytes.data(), bytes.size());
     }
     int block() const {
         return tftp_block(bytes.data(), bytes.size());
+    }
+    int error() const {
+        return opcode() == kTftpError ? block() : -1;
     }
 };
 
@@ -76,6 +76,7 @@ struct Rig : testing::Test {
     Phone* phone = nullptr;
     int client = -1;
     sockaddr_in peer{};  // where the last transfer's packets came from
+    Datagram refusal;    // what ended the last download early
 
     void SetUp() override {
         std::filesystem::remove_all(folder);
@@ -122,9 +123,6 @@ struct Rig : testing::Test {
     void send_to(const Packet& bytes, int port, int from = -1) {
         sim_send(from < 0 ? client : from, bytes.data(), bytes.size(), phone_port(port));
     }
-    void send_text(const std::string& text) {
-        send_to(Packet(text.begin(), text.end()), kCommandPort);
-    }
     // The next datagram that reaches the socket, pumping the phone meanwhile.
     bool await(Datagram* got, int ms = 2000, int fd = -1) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -155,47 +153,41 @@ struct Rig : testing::Test {
         }
         return n;
     }
-    // A lock-step upload as the utility makes it, re-sending after 300 ms of silence; the
-    // phone's answer to the first packet it does not acknowledge goes to refusal.
-    bool upload(const std::string& name, const std::vector<uint8_t>& bytes,
-                Datagram* refusal = nullptr) {
+    // A lock-step upload as the utility makes it, re-sending after 300 ms of silence. The
+    // phone's last answer: the ACK of the last block, or the first packet that is not an ACK.
+    Datagram upload(const std::string& name, const std::vector<uint8_t>& bytes) {
         peer = phone_port(kTftpPort);
+        Datagram got;
         for (size_t block = 0; block <= bytes.size() / kTftpBlockSize + 1; ++block) {
             const size_t at = block ? (block - 1) * kTftpBlockSize : 0;
             const Packet packet =
                 block ? tftp_make_data(static_cast<uint16_t>(block), bytes.data() + at,
                                        std::min(kTftpBlockSize, bytes.size() - at))
                       : tftp_make_request(kTftpWrq, name);
-            Datagram got;
-            int tries = 0;
-            do {
-                if (++tries > 10) {
-                    return false;
-                }
+            for (int tries = 0; tries < 10; ++tries) {
                 sim_send(client, packet.data(), packet.size(), peer);
-            } while (!await(&got, 300) ||
-                     (got.opcode() == kTftpAck && got.block() != static_cast<int>(block)));
-            if (got.opcode() != kTftpAck) {
-                if (refusal) {
-                    *refusal = got;
+                if (await(&got, 300) &&
+                    (got.opcode() != kTftpAck || got.block() == static_cast<int>(block))) {
+                    break;
                 }
-                return false;
+                got = {};
+            }
+            if (got.opcode() != kTftpAck) {
+                return got;
             }
             peer = block ? peer : got.from;
         }
-        return true;
+        return got;
     }
     // A download that takes each block once, wherever it comes from, and acknowledges it
     // there; stops at the first packet that is not DATA, which goes to refusal.
-    std::vector<uint8_t> download(const std::string& name, Datagram* refusal = nullptr) {
+    std::vector<uint8_t> download(const std::string& name) {
         send_to(tftp_make_request(kTftpRrq, name), kTftpPort);
         std::vector<uint8_t> bytes;
         Datagram got;
         for (int block = 1; await(&got);) {
             if (got.opcode() != kTftpData) {
-                if (refusal) {
-                    *refusal = got;
-                }
+                refusal = got;
                 break;
             }
             const Packet ack = tftp_make_ack(static_cast<uint16_t>(got.block()));
@@ -244,11 +236,12 @@ TEST_F(Rig, DeviceChannelSwitches) {
         std::filesystem::remove_all(folder);
         start(c.faults);
         const auto sent = std::chrono::steady_clock::now();
-        send_text(c.datagram);
+        send_to(Packet(c.datagram.begin(), c.datagram.end()), kCommandPort);
         const std::vector<Datagram> got = replies(300);
         ASSERT_EQ(got.size(), c.replies.size());
         for (size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].text().rfind(c.replies[i], 0), 0u) << got[i].text();
+            const std::string text(got[i].bytes.begin(), got[i].bytes.end());
+            EXPECT_EQ(text.rfind(c.replies[i], 0), 0u) << text;
             EXPECT_EQ(got[i].port(), kCommandPort);
         }
         if (std::string(c.faults) == "delay=200") {
@@ -279,8 +272,7 @@ TEST_F(Rig, RefusedRequestsGetTheirErrorCode) {
         send_to(c.packet, kTftpPort);
         Datagram got;
         ASSERT_TRUE(await(&got));
-        EXPECT_EQ(got.opcode(), kTftpError);
-        EXPECT_EQ(got.block(), c.code)
+        EXPECT_EQ(got.error(), c.code)
             << c.faults << " " << std::string(c.packet.begin() + 2, c.packet.end());
     }
     EXPECT_FALSE(std::filesystem::exists(folder + "/files/evil.txt"));
@@ -308,7 +300,7 @@ TEST_F(Rig, FilesGetThroughEachPacketFault) {
         client = open_client();
         std::filesystem::remove_all(folder);
         start(faults + ",serve-stored,tftp-timeout=200");
-        EXPECT_TRUE(upload("2.bmp", bytes));
+        EXPECT_EQ(upload("2.bmp", bytes).opcode(), kTftpAck);
         EXPECT_EQ(stored("2.bmp"), bytes);
         replies(250);  // late and doubled packets of the upload
         set_faults(faults + ",serve-stored,tftp-timeout=200");
@@ -324,23 +316,20 @@ TEST_F(Rig, FilesGetThroughEachPacketFault) {
 
 TEST_F(Rig, InjectedErrorsAndFullDisksEndATransferAndKeepTheOldFile) {
     start("serve-stored");
-    ASSERT_TRUE(upload("6.bmp", pattern(10)));
-    ASSERT_TRUE(upload("5.bmp", pattern(1500)));
+    ASSERT_EQ(upload("6.bmp", pattern(10)).opcode(), kTftpAck);
+    ASSERT_EQ(upload("5.bmp", pattern(1500)).opcode(), kTftpAck);
     set_faults("error-block=2,serve-stored");
-    Datagram refusal;
-    EXPECT_FALSE(upload("6.bmp", pattern(1500), &refusal));
-    EXPECT_EQ(refusal.block(), kTftpErrUndefined);
-    EXPECT_EQ(download("5.bmp", &refusal).size(), 512u);
+    EXPECT_EQ(upload("6.bmp", pattern(1500)).error(), kTftpErrUndefined);
+    EXPECT_EQ(download("5.bmp").size(), 512u);
     EXPECT_EQ(refusal.opcode(), kTftpError);
 
     start();
-    EXPECT_FALSE(upload("6.bmp", pattern(100352), &refusal));  // the limit is 100000
-    EXPECT_EQ(refusal.block(), kTftpErrDiskFull);
+    // The limit is 100000.
+    EXPECT_EQ(upload("6.bmp", pattern(100352)).error(), kTftpErrDiskFull);
     EXPECT_EQ(stored("6.bmp"), pattern(10));
 
     std::filesystem::create_directories(folder + "/files/hold.mp3/in-the-way");
-    EXPECT_FALSE(upload("hold.mp3", pattern(3), &refusal));
-    EXPECT_EQ(refusal.block(), kTftpErrDiskFull);
+    EXPECT_EQ(upload("hold.mp3", pattern(3)).error(), kTftpErrDiskFull);
     EXPECT_FALSE(std::filesystem::exists(folder + "/files/hold.mp3.part"));
 }
 
@@ -360,7 +349,7 @@ TEST_F(Rig, StrangersAreRefusedAndARepeatedRequestJoinsItsTransferANewOneEndsIt)
     send_to(data, first.port(), intruder);
     Datagram got;
     ASSERT_TRUE(await(&got, 2000, intruder));
-    EXPECT_EQ(got.block(), kTftpErrUnknownTid);
+    EXPECT_EQ(got.error(), kTftpErrUnknownTid);
     send_to(tftp_make_error(0, "x"), first.port(), intruder);  // errors are never answered
     EXPECT_FALSE(await(&got, 100, intruder));
     close(intruder);

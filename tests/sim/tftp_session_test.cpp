@@ -18,6 +18,7 @@ struct Step {
     SessionEvent event;
 };
 constexpr SessionEvent kNone = SessionEvent::kNone;
+constexpr SessionEvent kFailed = SessionEvent::kFailed;
 
 Packet data(uint16_t block, size_t size) {
     const std::vector<uint8_t> bytes(size, static_cast<uint8_t>(block));
@@ -66,16 +67,6 @@ TEST(Write, RepeatsAreAcknowledgedAgainUntilTheDallyEndsAndOthersIgnored) {
     EXPECT_EQ(s.state, SessionState::kDone);
 }
 
-TEST(Write, WrongPacketsEndIt) {
-    const SessionEvent kFailed = SessionEvent::kFailed;
-    run(true, 0, {{ack(1), {tftp_make_error(kTftpErrIllegal, "Expected DATA")}, kFailed}});
-    run(true, 0,
-        {{data(1, 600),
-          {tftp_make_error(kTftpErrIllegal, "Block larger than 512 bytes")},
-          kFailed}});
-    run(true, 0, {{tftp_make_error(0, "bye"), {}, kFailed}});  // an ERROR is never answered
-}
-
 // Silence re-sends the last packet until the retries are spent; progress starts the count again.
 TEST(Write, SilenceResendsTheLastAckUntilTheRetriesAreSpent) {
     run(true, 0,
@@ -83,7 +74,7 @@ TEST(Write, SilenceResendsTheLastAckUntilTheRetriesAreSpent) {
          {data(1, 512), {ack(1)}, kNone},
          {{}, {ack(1)}, kNone},
          {{}, {ack(1)}, kNone},
-         {{}, {}, SessionEvent::kFailed}});
+         {{}, {}, kFailed}});
 }
 
 // A repeated ACK is not answered, so DATA is never doubled (the Sorcerer's Apprentice).
@@ -99,13 +90,17 @@ TEST(Read, RepeatedAckIsNotAnsweredAndSilenceResendsTheLastData) {
     EXPECT_EQ(s.state, SessionState::kDone);
 }
 
-TEST(Read, DataOrErrorFromThePeerEndsIt) {
+// A wrong packet ends a transfer with an ERROR; an ERROR ends it and is never answered.
+TEST(Session, WrongPacketsEndIt) {
+    run(true, 0, {{ack(1), {tftp_make_error(kTftpErrIllegal, "Expected DATA")}, kFailed}});
+    run(true, 0,
+        {{data(1, 600),
+          {tftp_make_error(kTftpErrIllegal, "Block larger than 512 bytes")},
+          kFailed}});
+    run(true, 0, {{tftp_make_error(0, "bye"), {}, kFailed}});
+    run(false, 10, {{data(1, 0), {tftp_make_error(kTftpErrIllegal, "Expected ACK")}, kFailed}});
     run(false, 10,
-        {{data(1, 0), {tftp_make_error(kTftpErrIllegal, "Expected ACK")}, SessionEvent::kFailed}});
-    run(false, 10,
-        {{tftp_make_error(3, "full"), {}, SessionEvent::kFailed},
-         {ack(1), {}, kNone},
-         {{}, {}, kNone}});
+        {{tftp_make_error(3, "full"), {}, kFailed}, {ack(1), {}, kNone}, {{}, {}, kNone}});
 }
 
 }  // namespace

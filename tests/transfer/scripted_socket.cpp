@@ -10,55 +10,37 @@
 
 namespace {
 
-int32_t now_ms = 1;
-std::vector<ScriptedDatagram> queue;
-size_t next = 0;
-std::vector<SentDatagram> sent;
-bool sockets_free = true;
-int open_sockets = 0;
-long waits = 0;
-
-bool due() {
-    return next < queue.size() && queue[next].polls_before <= 0;
-}
+ScriptState state;
 
 }  // namespace
 
 void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script, bool port_free) {
-    now_ms = start_ms == 0 ? 1 : start_ms;
-    queue = std::move(script);
-    next = 0;
-    sent.clear();
-    sockets_free = port_free;
-    open_sockets = 0;
-    waits = 0;
+    state = {start_ms == 0 ? 1 : start_ms, std::move(script), 0, {}, port_free, 0, 0};
 }
 
-const std::vector<SentDatagram>& script_sent() {
-    return sent;
+const ScriptState& script_state() {
+    return state;
 }
 
-int script_open_sockets() {
-    return open_sockets;
-}
-
-long script_waits() {
-    return waits;
+Endpoint script_endpoint(const char* address, int port) {
+    Endpoint ep;
+    sock_make_addr(&ep, address, port);
+    return ep;
 }
 
 // ---------------------------------------------------------------- the platform's routines
 
 int32_t clock_now() {
-    return now_ms;
+    return state.now_ms;
 }
 
 Socket udp_open(int, int) {
-    open_sockets += sockets_free;
-    return sockets_free ? 3 : -1;
+    state.open_sockets += state.port_free;
+    return state.port_free ? 3 : -1;
 }
 
 void sock_close(Socket) {
-    --open_sockets;
+    --state.open_sockets;
 }
 
 int sock_recv_timeout(Socket, int) {
@@ -67,16 +49,17 @@ int sock_recv_timeout(Socket, int) {
 
 // A receive waits 10 ms, the client's receive time-out, when nothing is due.
 int udp_recv_from(Socket, void* buffer, int size, Endpoint* from) {
-    if (!due()) {
-        ++waits;
-        now_ms = static_cast<int32_t>(static_cast<uint32_t>(now_ms) + 10);
-        now_ms += now_ms == 0;  // clock_now is never 0
-        if (next < queue.size()) {
-            --queue[next].polls_before;
+    const bool pending = state.next < state.script.size();
+    if (!pending || state.script[state.next].polls_before > 0) {
+        ++state.waits;
+        state.now_ms = static_cast<int32_t>(static_cast<uint32_t>(state.now_ms) + 10);
+        state.now_ms += state.now_ms == 0;  // clock_now is never 0
+        if (pending) {
+            --state.script[state.next].polls_before;
         }
         return -1;
     }
-    const ScriptedDatagram& datagram = queue[next++];
+    const ScriptedDatagram& datagram = state.script[state.next++];
     const int length = static_cast<int>(datagram.bytes.size());
     // As the real back ends do: a datagram that does not fit is dropped whole.
     if (length > size) {
@@ -91,7 +74,7 @@ int udp_recv_from(Socket, void* buffer, int size, Endpoint* from) {
 
 int udp_send_to(Socket, const void* data, int length, const Endpoint* to) {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    sent.push_back({*to, std::vector<uint8_t>(bytes, bytes + length), now_ms});
+    state.sent.push_back({*to, std::vector<uint8_t>(bytes, bytes + length), state.now_ms});
     return length;
 }
 

@@ -20,11 +20,17 @@ struct SentDatagram {
     int32_t at_ms;
 };
 
-// Starts a new exchange: the clock at start_ms, nothing sent, the script to be received; with
-// port_free false no socket can be opened.
+struct ScriptState {
+    int32_t now_ms;
+    std::vector<ScriptedDatagram> script;
+    size_t next;  // the next datagram of the script to arrive
+    std::vector<SentDatagram> sent;
+    bool port_free;    // false: no socket can be opened
+    int open_sockets;  // opened and not yet closed
+    long waits;        // empty waits of the client
+};
+
+// Starts a new exchange: the clock at start_ms, nothing sent, the script to be received.
 void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script, bool port_free = true);
-const std::vector<SentDatagram>& script_sent();
-// Sockets opened and not yet closed.
-int script_open_sockets();
-// Waits the client has made since the reset.
-long script_waits();
+const ScriptState& script_state();
+Endpoint script_endpoint(const char* address, int port);

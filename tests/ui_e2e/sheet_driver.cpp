@@ -81,13 +81,9 @@ void SheetDriver::set_text(HWND page, int id, const std::string& text) {
 }
 
 void SheetDriver::select_entry(HWND page, int id, const std::string& prefix) {
-    const std::vector<std::string> entries = list(page, id);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].rfind(prefix, 0) == 0) {
-            SendMessageA(control(page, id), LB_SETCURSEL, i, 0);
-            return;
-        }
-    }
+    const std::wstring wide(prefix.begin(), prefix.end());  // see list()
+    SendMessageW(control(page, id), LB_SELECTSTRING, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void SheetDriver::select_choice(HWND page, int id, int index) {
