@@ -7,6 +7,7 @@
 #include "platform.h"
 #include "progress_window.h"
 #include "transfer_worker.h"
+#include "ui_win32.h"
 
 namespace {
 
@@ -40,13 +41,15 @@ int drain_messages() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     services_start();
-    channel_open();  // a channel that failed to open simply finds no telephones
+    ui_thread_begin(instance);  // the receive handlers run here, beside the lists they change
+    channel_open();             // a channel that failed to open simply finds no telephones
     clear_busy();
     progress_window_prepare(instance);
     show_main_window(instance);
     const int exit_code = drain_messages();
     progress_window_release();
     channel_close();
+    ui_thread_end();
     services_stop();
     return exit_code;
 }

@@ -6,6 +6,7 @@
 //   ui_bench.exe PRESENT FOLDER
 #include <windows.h>
 // windows.h first: the others build on it.
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -40,36 +41,35 @@ int wait_listed(HWND box, DWORD start, DWORD* last_ms) {
     return most;
 }
 
+// One message: the utility's entries are an address and a result word, far below 256.
 bool annotated(HWND box, int index) {
     wchar_t entry[256] = L"";
-    if (SendMessageW(box, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0) >= 255) {
-        return false;
-    }
     SendMessageW(box, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry));
     return wcsstr(entry, L" --- ") != nullptr;
 }
 
 // Waits until every entry is annotated or none was for a while; the entries annotated.
+// Each reading is a message to the utility's own thread, which the replies need as well:
+// a round reads on from where the last one stopped and ends at the first entry still bare,
+// so the whole wait reads each entry about once, however often it looks.
 int wait_annotated(HWND box, int listed, DWORD start, DWORD* last_ms) {
     std::vector<int> pending;
     for (int i = 0; i < listed; ++i) {
         pending.push_back(i);
     }
+    size_t at = 0;
     DWORD last = GetTickCount();  // the quiet time counts from the press's return
     while (!pending.empty() && GetTickCount() - last < kQuietMs && since(start) < kLongestMs) {
-        std::vector<int> still;
-        for (int index : pending) {
-            if (!annotated(box, index)) {
-                still.push_back(index);
+        for (size_t looked = 0, n = pending.size(); looked < n && !pending.empty(); ++looked) {
+            at = at < pending.size() ? at : 0;
+            if (!annotated(box, pending[at])) {
+                ++at;
+                break;
             }
-        }
-        if (still.size() < pending.size()) {
+            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(at));
             last = GetTickCount();
         }
-        pending.swap(still);
-        // Each reading is two messages per pending entry to the utility's own thread, which
-        // the replies need as well: read seldom enough not to slow it down.
-        Sleep(100);
+        Sleep(10);
     }
     *last_ms = last - start;
     return listed - static_cast<int>(pending.size());
@@ -112,6 +112,13 @@ int main(int argc, char** argv) {
     app.press(misc, IDC_MISC_UPGRADE_ALL);
     const int answers = wait_annotated(box, listed, start, &last_ms);
     report("misc to all", answers, listed, present, last_ms);
+    // What the wait above cannot be faster than: it reads every entry at least once.
+    start = GetTickCount();
+    for (int i = 0; i < listed; ++i) {
+        annotated(box, i);
+    }
+    printf("%-22s reading every entry from outside takes %lu ms\n", "",
+           static_cast<unsigned long>(since(start)));
 
     DWORD took = 0;
     app.close(10000, &took);

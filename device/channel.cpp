@@ -1,11 +1,12 @@
-// channel.cpp: the device channel's socket, state, current request and receive thread.
+// channel.cpp: the device channel's socket, state, current request and receive thread, and
+// the hand-over of received datagrams to the thread that runs their handlers.
 #include "channel.h"
 
 #include <atomic>
-#include <cstring>
 
 #include "device_list.h"
 #include "platform.h"
+#include "received_queue.h"
 #include "ui.h"
 
 namespace {
@@ -18,11 +19,44 @@ std::atomic<int32_t> receive_buffer_size{-1};
 std::atomic<PageWindow> request_page{nullptr};
 std::atomic<int32_t> request_list{0};
 std::atomic<ReceiveHandler> request_handler{nullptr};
-// 1 while the receive thread reads the handler and runs it (see channel_end_request).
+// 1 while a taker of received datagrams reads the handler and runs it (see
+// channel_end_request); one taker at a time, as the queue wakes one per batch.
 std::atomic<int32_t> dispatching{0};
 
-// One spare byte, so a terminator always fits behind the datagram.
-char receive_buffer[kDatagramMax + 1];
+char receive_buffer[kDatagramMax];
+
+// Runs the handler of the moment for every datagram waiting, oldest first. A datagram counts
+// as received when it is handled here: after channel_end_request it goes to no handler, after
+// a new request to the new one, as one arriving then would.
+void handle_received() {
+    ReceivedDatagram datagram;
+    while (received_queue_take(&datagram)) {
+        dispatching = 1;
+        const ReceiveHandler handler = request_handler;
+        if (handler) {
+            handler(request_page, request_list, datagram.address, datagram.data, datagram.length);
+        }
+        dispatching = 0;
+    }
+}
+
+// The handlers change the pages' lists. Where the front end has a user-interface thread, they
+// run there, a batch per wake-up, so that each list change is a call on the lists' own thread
+// rather than a round trip to it from here (on Win32 a message through the window system per
+// change); otherwise this thread runs them at once.
+void hand_over(const char* address, const char* data, int length) {
+    int put;
+    while ((put = received_queue_put(address, data, length)) < 0) {
+        // Full: the taker is behind; the socket's buffer holds the rest meanwhile.
+        if (state == 0) {
+            return;
+        }
+        sleep_tick();
+    }
+    if (put == 1 && ui_run_on_ui_thread(handle_received) != 0) {
+        handle_received();
+    }
+}
 
 void receive_loop() {
     const Socket s = channel_socket;  // -1 when the channel was closed before we got here
@@ -44,19 +78,8 @@ void receive_loop() {
         if (n <= 0) {
             continue;
         }
-        receive_buffer[n] = '\0';
-        dispatching = 1;
-        const ReceiveHandler handler = request_handler;
-        if (!handler) {
-            dispatching = 0;
-            continue;
-        }
-        char address[16];
-        const char* text = sock_addr_text(&from);
-        strncpy(address, text ? text : "", sizeof address - 1);
-        address[sizeof address - 1] = '\0';
-        handler(request_page, request_list, address, receive_buffer, n);
-        dispatching = 0;
+        const char* address = sock_addr_text(&from);
+        hand_over(address ? address : "", receive_buffer, n);
     }
     state = -1;
 }
@@ -121,6 +144,8 @@ int channel_open() {
     receive_buffer_size = sock_set_receive_buffer(s, kReceiveBufferWanted);
     channel_socket = s;
     set_request(nullptr, 0, nullptr);  // a new channel has no request yet
+    received_queue_init();
+    received_queue_reset();
     state = 1;
     if (thread_start(receive_loop) != 0) {
         // Without a receive thread nothing would ever end the wait in channel_close.
@@ -146,6 +171,7 @@ void channel_close() {
             sleep_tick();
         }
     }
+    received_queue_reset();  // nothing received on a closed channel reaches a handler
 }
 
 void channel_end_request() {

@@ -13,6 +13,8 @@ constexpr int kDatagramMax = 2000;
 // datagram at up to about 2 KB of buffer.
 constexpr int kReceiveBufferWanted = 2 * 1024 * 1024;
 
+// Handlers run one at a time, in the order their datagrams arrived: on the front end's
+// user-interface thread where it has one (see ui_run_on_ui_thread), else on the receive thread.
 using ReceiveHandler = void (*)(PageWindow page, int list_id, const char* address, char* data,
                                 int length);
 
@@ -28,9 +30,10 @@ int channel_receive_buffer();
 // Closes the socket and waits until the receive thread has ended.
 void channel_close();
 
-// Ends the current request: datagrams from now on go to no handler until the next request.
+// Ends the current request: datagrams handled from now on go to no handler until the next
+// request, those received before but still waiting for their handler's thread included.
 // Returns once a handler that was already running has returned, so the lists it changes hold
-// still. Not for the thread a handler's list changes wait for (a Win32 page's own thread).
+// still. Any thread may call it, the one that runs the handlers too, but not a handler.
 void channel_end_request();
 
 // Broadcasts the discovery request "?"; replies go to on_discovery_reply with this page and

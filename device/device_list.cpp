@@ -98,8 +98,22 @@ int find_device_entry(PageWindow page, int list_id, const char* address) {
     if (!address || !*address) {
         return -1;
     }
-    // The first token is the address exactly when the entry equals it or begins with it and a
-    // space; the list box finds each in one operation, from the top.
+    // Every entry whose first token is the address begins with it, so the first entry that
+    // begins with it from the top is that entry or comes before it. Mostly it is that entry,
+    // or there is none at all (a new phone): one search settles it, the cheapest the list box
+    // has (it compares letters, not text in the locale's order as an exact search does).
+    const int first_begins = ui_list_find_prefix(page, list_id, address);
+    if (first_begins < 0) {
+        return -1;
+    }
+    char token[kEntrySize];
+    if (entry_address(page, list_id, first_begins, token, sizeof token) > 0 &&
+        strcmp(token, address) == 0) {
+        return first_begins;
+    }
+    // A longer address came first (10.0.0.12 for 10.0.0.1). The first token is the address
+    // exactly when the entry equals it or begins with it and a space; the list box finds each
+    // in one operation, from the top.
     char prefix[kEntrySize];
     snprintf(prefix, sizeof prefix, "%s ", address);
     const int bare = ui_list_find_exact(page, list_id, address);
@@ -109,7 +123,6 @@ int find_device_entry(PageWindow page, int list_id, const char* address) {
         return -1;
     }
     // The list box ignores letter case; an entry that matched only that way is not the one.
-    char token[kEntrySize];
     if (entry_address(page, list_id, first, token, sizeof token) > 0 &&
         strcmp(token, address) == 0) {
         return first;

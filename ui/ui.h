@@ -1,7 +1,8 @@
 // ui.h: what portable code may do to a page's controls, its message boxes and the open-file
 // dialog. Each call names a control by (page window, control id), as SendDlgItemMessage does;
 // the Win32 front end sends the matching message, the headless one keeps the state in memory.
-// Every call may come from any thread.
+// Every call may come from any thread; on the user-interface thread, where the front end has
+// one, each is a plain call rather than a round trip to that thread.
 #pragma once
 
 #include <cstdint>
@@ -67,3 +68,10 @@ void ui_message_box(PageWindow page, const char* text, const char* caption);
 // 0 with the full path in path (size bytes), -1 when cancelled or failed.
 int ui_open_file(PageWindow page, const char* description, const char* pattern,
                  const char* initial_dir, char* path, int size);
+
+// ---------------------------------------------------------------- the user-interface thread
+
+// Has routine run soon on the thread that owns the pages' windows, from whichever message loop
+// it is in (modal ones included); returns at once. 0 when it will run; -1 when the front end
+// has no such thread, and the caller runs it itself.
+int ui_run_on_ui_thread(void (*routine)());

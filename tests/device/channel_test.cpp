@@ -244,4 +244,39 @@ TEST_F(Channel, UnreadableDatagramsAreDroppedButADeadSocketEndsReceiving) {
     EXPECT_EQ(channel_state(), 1);
 }
 
+TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {
+    // The test thread plays the user-interface thread on which the handlers run.
+    struct PlayedUiThread {
+        PlayedUiThread() {
+            headless_keep_posted(1);
+        }
+        ~PlayedUiThread() {
+            headless_keep_posted(0);
+        }
+    } played;
+    const auto woken = [] { return within_5s([] { return headless_posted_count() > 0; }); };
+    ASSERT_EQ(discover_devices(admin, kAdminList), 0);
+    reply_from("10.77.78.2", kGoodReply);
+    ASSERT_TRUE(woken());
+    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);  // not before its thread takes it
+    // Ended on that thread: returns at once, and the reply waiting goes to no handler.
+    channel_end_request();
+    EXPECT_EQ(headless_run_posted(), 1);
+    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
+
+    // Waiting while a command became the request, a discovery reply is the command's; the
+    // command's reply after it, from the same phone, replaces it.
+    ASSERT_EQ(discover_devices(master, kMasterListId), 0);
+    reply_from("10.77.78.3", kGoodReply);
+    ASSERT_TRUE(woken());
+    send("127.0.0.1", frame_of("admin;!sep!;admin;!sep!;a;!sep!;b"));
+    reply_from("10.77.78.3", kResultOk);
+    const Entries wanted = {"10.77.78.3 --- OK"};
+    EXPECT_TRUE(within_5s([&] {
+        headless_run_posted();
+        return entries(admin, kAdminList) == wanted;
+    }));
+    EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
+}
+
 }  // namespace

@@ -34,3 +34,11 @@ struct HeadlessFileRequest {
     char initial_dir[kHeadlessTextMax];
 };
 int headless_last_file_request(HeadlessFileRequest* out);
+
+// A user-interface thread as a test plays it. Without one (the default, as in kvxctl)
+// ui_run_on_ui_thread declines. While keep is on it keeps each routine instead, and
+// headless_run_posted runs those kept, oldest first, on the calling thread: the number run.
+// Turning keep off forgets those not run.
+void headless_keep_posted(int keep);
+int headless_posted_count();
+int headless_run_posted();

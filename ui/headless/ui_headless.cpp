@@ -44,6 +44,8 @@ struct State {
     std::deque<FileAnswer> file_answers;
     bool have_file_request = false;
     HeadlessFileRequest file_request = {};
+    bool keep_posted = false;
+    std::deque<void (*)()> posted;
 };
 
 State& state() {
@@ -415,4 +417,43 @@ int ui_open_file(PageWindow page, const char* description, const char* pattern,
     }
     copy_out(answer.path, path, size);
     return 0;
+}
+
+int ui_run_on_ui_thread(void (*routine)()) {
+    std::lock_guard<std::mutex> hold(state().lock);
+    if (!state().keep_posted) {
+        return -1;
+    }
+    state().posted.push_back(routine);
+    return 0;
+}
+
+void headless_keep_posted(int keep) {
+    std::lock_guard<std::mutex> hold(state().lock);
+    state().keep_posted = keep != 0;
+    if (!keep) {
+        state().posted.clear();
+    }
+}
+
+int headless_posted_count() {
+    std::lock_guard<std::mutex> hold(state().lock);
+    return static_cast<int>(state().posted.size());
+}
+
+int headless_run_posted() {
+    int ran = 0;
+    for (;;) {
+        void (*routine)() = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(state().lock);
+            if (state().posted.empty()) {
+                return ran;
+            }
+            routine = state().posted.front();
+            state().posted.pop_front();
+        }
+        routine();  // without the lock: it calls back in
+        ++ran;
+    }
 }

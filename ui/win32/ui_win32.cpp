@@ -1,5 +1,6 @@
 // ui_win32.cpp: the front-end seam over real dialog controls, one window message per call.
-// Calls from other threads reach the controls as synchronous messages to their own thread.
+// Calls from other threads reach the controls as synchronous messages to their own thread;
+// routines for the user-interface thread reach it as messages posted to a window of its own.
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <commdlg.h>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "ui.h"
+#include "ui_win32.h"
 
 namespace {
 
@@ -15,14 +17,95 @@ HWND window_of(PageWindow page) {
     return reinterpret_cast<HWND>(page);
 }
 
+// The controls found so far, each thread its own. GetDlgItem asks the window system for the
+// page's children every time (under Wine a round trip to the wineserver, dearer than most
+// list operations themselves); a control's parent and id, which it holds itself, tell
+// whether a control found before is still the one.
+struct KnownControl {
+    HWND page;
+    int id;
+    HWND control;
+};
+constexpr int kKnownMax = 64;
+thread_local KnownControl known[kKnownMax];
+thread_local int known_next = 0;
+
+HWND control_of(PageWindow page, int id) {
+    const HWND parent = window_of(page);
+    for (KnownControl& k : known) {
+        if (k.control && k.page == parent && k.id == id) {
+            if (GetParent(k.control) == parent && GetDlgCtrlID(k.control) == id) {
+                return k.control;
+            }
+            k.control = nullptr;
+        }
+    }
+    const HWND control = GetDlgItem(parent, id);
+    if (control) {
+        known[known_next] = {parent, id, control};
+        known_next = (known_next + 1) % kKnownMax;
+    }
+    return control;
+}
+
+// As SendDlgItemMessage: 0 when the control does not exist.
 LRESULT send(PageWindow page, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-    return SendDlgItemMessageA(window_of(page), id, message, wparam, lparam);
+    const HWND control = control_of(page, id);
+    return control ? SendMessageA(control, message, wparam, lparam) : 0;
 }
 
 std::atomic<uint32_t> list_changes{0};
 
+// While a routine runs on the user-interface thread, each list it changes draws nothing until
+// the routine returns, then draws once: a batch of replies, not every change, is what the
+// user gets to see, and drawing (a scroll bar per change) is what a change costs most.
+constexpr int kHeldListsMax = 16;
+thread_local bool holding_redraw = false;
+thread_local HWND held_lists[kHeldListsMax];
+thread_local int held_count = 0;
+
+void hold_redraw(HWND list) {
+    for (int i = 0; i < held_count; ++i) {
+        if (held_lists[i] == list) {
+            return;
+        }
+    }
+    if (held_count == kHeldListsMax || !list) {
+        return;
+    }
+    held_lists[held_count++] = list;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+}
+
+void release_redraw() {
+    for (int i = 0; i < held_count; ++i) {
+        SendMessageA(held_lists[i], WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(held_lists[i], nullptr, TRUE);
+    }
+    held_count = 0;
+}
+
+constexpr char kRunnerClass[] = "KvxUiThreadRunner";
+constexpr UINT kRunRoutine = WM_APP + 1;  // lparam: the routine
+HINSTANCE runner_instance = nullptr;
+std::atomic<HWND> runner{nullptr};
+
+LRESULT CALLBACK runner_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == kRunRoutine) {
+        holding_redraw = true;
+        reinterpret_cast<void (*)()>(lparam)();
+        holding_redraw = false;
+        release_redraw();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
 // Counts a change of entries once its message has been handled.
 LRESULT change(PageWindow page, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+    if (holding_redraw) {
+        hold_redraw(control_of(page, id));
+    }
     const LRESULT result = send(page, id, message, wparam, lparam);
     ++list_changes;
     return result;
@@ -195,6 +278,34 @@ int ui_open_file(PageWindow page, const char* description, const char* pattern,
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
     if (!GetOpenFileNameA(&dialog)) {
         CommDlgExtendedError();  // cancelled or failed: nothing changes either way
+        return -1;
+    }
+    return 0;
+}
+
+int ui_thread_begin(HINSTANCE instance) {
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = runner_procedure;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = kRunnerClass;
+    RegisterClassA(&window_class);
+    runner_instance = instance;
+    // Message-only: never shown, never enumerated, but served by every loop of this thread.
+    runner = CreateWindowExA(0, kRunnerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                             nullptr);
+    return runner.load() ? 0 : -1;
+}
+
+void ui_thread_end() {
+    if (const HWND window = runner.exchange(nullptr)) {
+        DestroyWindow(window);
+    }
+    UnregisterClassA(kRunnerClass, runner_instance);
+}
+
+int ui_run_on_ui_thread(void (*routine)()) {
+    const HWND window = runner;
+    if (!window || !PostMessageA(window, kRunRoutine, 0, reinterpret_cast<LPARAM>(routine))) {
         return -1;
     }
     return 0;
