@@ -359,13 +359,4 @@ TEST_F(Rig, ARepeatedRequestJoinsItsTransferANewOneEndsIt) {
     EXPECT_FALSE(await(&got, 300));
 }
 
-// A reload counts packets from 1 again (the packet fault table); a bad one changes nothing.
-TEST_F(Rig, ABadFaultsFileKeepsTheEarlierSwitches) {
-    start("drop-tx=1,tftp-timeout=5000");
-    set_faults("drop-tx=oops");
-    send_to(tftp_make_request(kTftpRrq, "getmp3cfg.###"), kTftpPort);
-    Datagram got;
-    EXPECT_FALSE(await(&got, 300));  // DATA 1, tx 1, is still lost
-}
-
 }  // namespace

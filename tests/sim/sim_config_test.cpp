@@ -1,5 +1,5 @@
-// sim_config_test.cpp: what a simulated phone reads as text: its fault switches, its settings
-// file and kvxphone's command line. What each switch does to a phone is the phone test's.
+// sim_config_test.cpp: what a simulated phone reads as text: its fault switches and its settings
+// file. What each switch does to a phone is the phone test's.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,12 +7,9 @@
 #include <fstream>
 #include <string>
 #include <tuple>
-#include <utility>
-#include <vector>
 
 #include "fault_plan.h"
 #include "phone_settings.h"
-#include "sim_options.h"
 
 namespace {
 
@@ -93,34 +90,6 @@ TEST_F(SettingsFile, HandEditedFilesAreReadAndMistakesRefused) {
         EXPECT_NE(error.find(":2: "), std::string::npos) << error;
         EXPECT_EQ(fields(untouched), fields(PhoneSettings{})) << line;
     }
-}
-
-int parse(std::vector<const char*> args, SimOptions* options, std::string* error) {
-    args.insert(args.begin(), "kvxphone");
-    return sim_parse_options(static_cast<int>(args.size()), args.data(), options, error);
-}
-
-// What the test LAN's phones leave out (they take one run, their faults and the defaults): two
-// runs, the account and the ports; and --help, which needs no address.
-TEST(SimOptions, AddressRunsSettingsAndPorts) {
-    SimOptions options;
-    std::string error;
-    ASSERT_EQ(parse({"-a", "192.168.77.250", "-a", "10.0.0.1", "-n", "3", "--admin-name", "Boss",
-                     "--admin-password", "pw", "--command-port", "19999", "--tftp-port", "6969",
-                     "--max-file-size", "100"},
-                    &options, &error),
-              0)
-        << error;
-    EXPECT_EQ(options.addresses,
-              (std::vector<std::string>{"192.168.77.250", "192.168.77.251", "192.168.77.252",
-                                        "10.0.0.1", "10.0.0.2", "10.0.0.3"}));
-    EXPECT_EQ(options.initial.admin_name, "Boss");
-    EXPECT_EQ(options.initial.admin_password, "pw");
-    EXPECT_EQ(options.command_port, 19999);
-    EXPECT_EQ(options.tftp_port, 6969);
-    EXPECT_EQ(options.max_file_size, 100u);
-    ASSERT_EQ(parse({"--help"}, &options, &error), 0);
-    EXPECT_TRUE(options.help);
 }
 
 }  // namespace
