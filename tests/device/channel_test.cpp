@@ -79,6 +79,7 @@ struct Channel : testing::Test {
         ASSERT_GE(replies, 0);
     }
     void TearDown() override {
+        headless_keep_posted(0);
         channel_close();
         sock_close(replies);
         sock_close(phone);
@@ -229,15 +230,7 @@ TEST_F(Channel, UnreadableDatagramsAreDroppedButADeadSocketEndsReceiving) {
 }
 
 TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {
-    // The test thread plays the user-interface thread on which the handlers run.
-    struct PlayedUiThread {
-        PlayedUiThread() {
-            headless_keep_posted(1);
-        }
-        ~PlayedUiThread() {
-            headless_keep_posted(0);
-        }
-    } played;
+    headless_keep_posted(1);  // the test thread plays the one the handlers run on; TearDown ends it
     const auto woken = [] { return within_5s([] { return headless_posted_count() > 0; }); };
     ASSERT_EQ(discover_devices(admin, kAdminList), 0);
     reply_from("10.77.78.2", kGoodReply);
