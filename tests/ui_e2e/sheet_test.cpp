@@ -102,7 +102,7 @@ TEST_F(Sheet, ShowsFiveTabsWithoutSheetButtonsAndFindsEveryPhoneWithItsPort) {
     EXPECT_EQ(app.close(10000), 0);
 }
 
-TEST_F(Sheet, UploadToAllAnnotatesEveryPhoneAndGoesOnAfterAFailure) {
+TEST_F(Sheet, UploadToAllGoesOnAfterAFailureAndABannerGoesIntoItsSlot) {
     const std::string bytes = write_file("ring.mp3", 12000);
     const HWND mp3 = app.show_page(kMp3);
     app.press(mp3, IDC_MP3_RING);
@@ -116,10 +116,8 @@ TEST_F(Sheet, UploadToAllAnnotatesEveryPhoneAndGoesOnAfterAFailure) {
               (Texts{"192.168.77.10 --- OK", "192.168.77.11 --- OK", "192.168.77.12 --- FAIL",
                      "192.168.77.13 --- OK"}));
     EXPECT_EQ(phone_file("192.168.77.13", "files/ring.mp3"), bytes);
-}
 
-TEST_F(Sheet, BannerGoesIntoTheChosenSlot) {
-    // A 128 x 64 monochrome bitmap: its header, then a picture.
+    // A 128 x 64 monochrome bitmap, its header then a picture, into the chosen slot.
     const unsigned char header[34] = {'B', 'M', 0, 0, 0, 0,  0, 0, 0, 0, 62, 0, 0, 0, 40, 0, 0,
                                       0,   128, 0, 0, 0, 64, 0, 0, 0, 1, 0,  1, 0, 0, 0,  0, 0};
     const std::string bitmap =
