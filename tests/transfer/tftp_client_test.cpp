@@ -57,9 +57,6 @@ std::vector<Packet> sent() {
 struct Client : testing::Test {
     std::string local = testing::TempDir() + "tftp_client_test." + std::to_string(getpid());
 
-    void SetUp() override {
-        progress_clear_record();
-    }
     void TearDown() override {
         remove(local.c_str());
     }
