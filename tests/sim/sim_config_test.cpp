@@ -1,5 +1,5 @@
-// sim_config_test.cpp: what a simulated phone reads as text: its fault switches and its settings
-// file. What each switch does to a phone is the phone test's.
+// sim_config_test.cpp: what a simulated phone reads as text: its fault switches, its settings
+// file and the mistakes in kvxphone's command line. What each switch does is the phone test's.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,9 +7,12 @@
 #include <fstream>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "fault_plan.h"
 #include "phone_settings.h"
+#include "sim_options.h"
 
 namespace {
 
@@ -89,6 +92,37 @@ TEST_F(SettingsFile, HandEditedFilesAreReadAndMistakesRefused) {
         EXPECT_EQ(load(std::string("banner=1\n") + line, &untouched, &error), -1) << line;
         EXPECT_NE(error.find(":2: "), std::string::npos) << error;
         EXPECT_EQ(fields(untouched), fields(PhoneSettings{})) << line;
+    }
+}
+
+int parse(std::vector<const char*> args, SimOptions* options, std::string* error) {
+    args.insert(args.begin(), "kvxphone");
+    return sim_parse_options(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+// The test LAN's phones are started right; a mistake in a hand-started one is explained.
+TEST(SimOptions, MistakesAreExplained) {
+    const std::pair<std::vector<const char*>, const char*> cases[] = {
+        {{}, "no phone address"},
+        {{"-a", "1.2.3"}, "not an IPv4 address"},
+        {{"-a", "1.2.3.4", "-a", "1.2.3.4"}, "given twice"},
+        {{"-a", "10.0.0.254", "-n", "3"}, "10.0.0.255"},
+        {{"-a", "1.2.3.4", "-n", "0"}, "--count"},
+        {{"-a", "1.2.3.4", "-n"}, "needs a value"},
+        {{"-a", "1.2.3.4", "--bogus", "1"}, "unknown option --bogus"},
+        {{"-a", "1.2.3.4", "stray"}, "unexpected argument"},
+        {{"-a", "1.2.3.4", "--faults", "nope"}, "unknown switch"},
+        {{"-a", "1.2.3.4", "--fault", "silent"}, "ADDRESS=SWITCHES"},
+        {{"-a", "1.2.3.4", "--fault", "1.2.3.5=silent"}, "not one of"},
+        {{"-a", "1.2.3.4", "--admin-name", "a b"}, "letters and digits"},
+        {{"-a", "1.2.3.4", "--admin-password", "twelve012345"}, "1 to 11"},
+        {{"-a", "1.2.3.4", "--tftp-port", "70000"}, "port number"},
+    };
+    for (const auto& [args, says] : cases) {
+        SimOptions options;
+        std::string error;
+        EXPECT_EQ(parse(args, &options, &error), -1) << says;
+        EXPECT_NE(error.find(says), std::string::npos) << says << ": " << error;
     }
 }
 
