@@ -119,15 +119,15 @@ def main(script, suite_name, scenarios):
             shutil.rmtree(lan.folder, ignore_errors=True)
         return 1 if lan.failed else 0
 
-    suite = ET.Element("testsuite", name=suite_name)
+    root = ET.Element("testsuites")
+    suite = ET.SubElement(root, "testsuite", name=suite_name)
     for name in args.scenarios or scenarios:
         # Each scenario in a LAN of its own.
         done = subprocess.run([TESTLAN, *scenarios[name][0], *wine] + (
             ["--kvxphone", args.kvxphone] if args.kvxphone else []) + [
             "--", sys.executable, os.path.abspath(script), "--inside", name, "--kvxctl", kvxctl,
-            *wine], capture_output=True, text=True, timeout=900)
+            *wine], stdout=subprocess.PIPE, text=True, timeout=900)
         sys.stdout.write(done.stdout)
-        sys.stderr.write(done.stderr)
         cases = len(suite)
         for line in done.stdout.splitlines():
             if line.startswith("[ RUN      ] "):
@@ -143,8 +143,6 @@ def main(script, suite_name, scenarios):
     suite.set("failures", str(failed))
     if args.report:
         os.makedirs(os.path.dirname(os.path.abspath(args.report)), exist_ok=True)
-        root = ET.Element("testsuites")
-        root.append(suite)
         ET.ElementTree(root).write(args.report)
     print(f"{suite_name}: {len(suite) - failed} of {len(suite)} checks passed")
     return 1 if failed else 0

@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""Checks the Windows release archive: exactly kvxutil.exe, kvxctl.exe, README.md and LICENSE in
-one folder named as the archive; the texts as in the source tree; both programs 64-bit Windows
-executables (a GUI and a console program) without debug sections that need no DLL beyond
-Windows' own, whose version resources carry the build's version; kvxctl.exe runs from the
-unpacked folder alone.
+"""Checks the Windows release archive: its files, and programs that run from it alone and carry
+the build's version.
 
     check_archive.py BUILD_DIR [ARCHIVE.zip]  check the archive (default: make one with CPack
                                               from the Windows build BUILD_DIR)
@@ -18,7 +15,7 @@ import tempfile
 import zipfile
 
 sys.dont_write_bytecode = True  # nothing of a test run lands in the source tree
-from release_check import ROOT, expect, main  # noqa: E402
+from release_check import ROOT, cpack, expect, main  # noqa: E402
 
 # DLLs that every Windows has; anything else would have to be shipped.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll",
@@ -60,7 +57,7 @@ def check_program(name, path, version):
     expect(found == [version] * 3, f"{name}'s version resource says {version} ({found})")
 
 
-def check(archive, version):
+def check(archive, version, _build):
     folder = os.path.basename(archive)[:-len(".zip")]
     expect(folder == f"kvx-{version}-win64", f"the archive is named kvx-{version}-win64.zip "
                                              f"({os.path.basename(archive)})")
@@ -91,4 +88,4 @@ def check(archive, version):
         shutil.rmtree(unpacked)
 
 
-sys.exit(main("check_archive", check, ".zip"))
+sys.exit(main("check_archive", check, cpack(".zip")))
