@@ -86,7 +86,7 @@ def page_checks(lan):
 
 
 def tftpd_transfers(lan):
-    segment = lan.namespace + "-s1"
+    segment = os.environ["KVX_LAN_NS"] + "-s1"
     # The server must run inside the LAN, never beside the host's interfaces: the segment has
     # loopback and its end of the LAN's veth pair, nothing else.
     links = subprocess.run(["ip", "-n", segment, "-o", "link", "show"], capture_output=True,

@@ -33,7 +33,6 @@ class Lan:
         self.wine = wine
         self.command = (["wine"] if wine else []) + [kvxctl]
         self.state = os.environ["KVX_LAN_STATE"]
-        self.namespace = os.environ["KVX_LAN_NS"]
         self.failed = False
         self.folder = tempfile.mkdtemp(prefix="kvxctl-lan.")
         os.chmod(self.folder, 0o755)
@@ -65,10 +64,7 @@ class Lan:
     def read(self, path):
         """The bytes of path (relative to the scratch folder), None if there is no such file."""
         path = os.path.join(self.folder, path)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        return open(path, "rb").read() if os.path.exists(path) else None
 
     def stored(self, ip, name):
         return self.read(os.path.join(self.state, ip, "files", name))
@@ -79,8 +75,7 @@ class Lan:
                         and not line.startswith("#"))
 
     def events(self, ip):
-        with open(os.path.join(self.state, ip, "events.log")) as f:
-            return f.read()
+        return open(os.path.join(self.state, ip, "events.log")).read()
 
     def check(self, name):
         print(f"[ RUN      ] {name}", flush=True)

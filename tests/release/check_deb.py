@@ -67,8 +67,7 @@ def check(package, version, _build):
            f"control fields {fields}")
     lintian = run("lintian", package)
     print(lintian.stdout, end="")
-    errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
-    expect(lintian.returncode == 0 and not errors, f"lintian reports no error ({len(errors)})")
+    expect(lintian.returncode == 0, "lintian reports no error")  # it fails on an error
     tree = tempfile.mkdtemp(prefix="kvx-deb-")
     try:
         expect(run("dpkg-deb", "-x", package, tree).returncode == 0, "dpkg-deb -x unpacks it")
