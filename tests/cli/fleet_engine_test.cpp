@@ -125,7 +125,6 @@ TEST(ProgressLine, DrawnInPlaceOnATerminalOnlyAndWipedBeforeOtherOutput) {
 
 // The log's digest of each file; its JSON strings are json_text_test's.
 TEST(RunRecord, Sha256MatchesFips180) {
-    const std::string million(1000000, 'a');
     const struct {
         std::string message;
         const char* digest;
@@ -134,7 +133,6 @@ TEST(RunRecord, Sha256MatchesFips180) {
         {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
         {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
          "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {million, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(sha256_hex(reinterpret_cast<const uint8_t*>(c.message.data()), c.message.size()),

@@ -33,7 +33,6 @@ class Lan:
         self.wine = wine
         self.command = (["wine"] if wine else []) + [kvxctl]
         self.state = os.environ["KVX_LAN_STATE"]
-        self.namespace = os.environ["KVX_LAN_NS"]
         self.failed = False
         self.folder = tempfile.mkdtemp(prefix="kvxctl-lan.")
         os.chmod(self.folder, 0o755)
@@ -65,10 +64,7 @@ class Lan:
     def read(self, path):
         """The bytes of path (relative to the scratch folder), None if there is no such file."""
         path = os.path.join(self.folder, path)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        return open(path, "rb").read() if os.path.exists(path) else None
 
     def stored(self, ip, name):
         return self.read(os.path.join(self.state, ip, "files", name))
@@ -79,8 +75,7 @@ class Lan:
                         and not line.startswith("#"))
 
     def events(self, ip):
-        with open(os.path.join(self.state, ip, "events.log")) as f:
-            return f.read()
+        return open(os.path.join(self.state, ip, "events.log")).read()
 
     def check(self, name):
         print(f"[ RUN      ] {name}", flush=True)
@@ -119,15 +114,15 @@ def main(script, suite_name, scenarios):
             shutil.rmtree(lan.folder, ignore_errors=True)
         return 1 if lan.failed else 0
 
-    suite = ET.Element("testsuite", name=suite_name)
+    root = ET.Element("testsuites")
+    suite = ET.SubElement(root, "testsuite", name=suite_name)
     for name in args.scenarios or scenarios:
         # Each scenario in a LAN of its own.
         done = subprocess.run([TESTLAN, *scenarios[name][0], *wine] + (
             ["--kvxphone", args.kvxphone] if args.kvxphone else []) + [
             "--", sys.executable, os.path.abspath(script), "--inside", name, "--kvxctl", kvxctl,
-            *wine], capture_output=True, text=True, timeout=900)
+            *wine], stdout=subprocess.PIPE, text=True, timeout=900)
         sys.stdout.write(done.stdout)
-        sys.stderr.write(done.stderr)
         cases = len(suite)
         for line in done.stdout.splitlines():
             if line.startswith("[ RUN      ] "):
@@ -143,8 +138,6 @@ def main(script, suite_name, scenarios):
     suite.set("failures", str(failed))
     if args.report:
         os.makedirs(os.path.dirname(os.path.abspath(args.report)), exist_ok=True)
-        root = ET.Element("testsuites")
-        root.append(suite)
         ET.ElementTree(root).write(args.report)
     print(f"{suite_name}: {len(suite) - failed} of {len(suite)} checks passed")
     return 1 if failed else 0

@@ -13,11 +13,8 @@ using Bytes = std::vector<uint8_t>;
 
 // A frame: its four header bytes, then zeros up to its length.
 Bytes frame(uint8_t b1, uint8_t b2, uint8_t b3, size_t length) {
-    Bytes bytes(length, 0);
-    bytes[0] = 0xFF;
-    bytes[1] = b1;
-    bytes[2] = b2;
-    bytes[3] = b3;
+    Bytes bytes = {0xFF, b1, b2, b3};
+    bytes.resize(length, 0);
     return bytes;
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,7 @@ constexpr uint32_t quad(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
 
 TEST(Targets, WhatEachFormNames) {
     const char* file = "targets_test.txt";
-    FILE* f = fopen(file, "w");
-    ASSERT_NE(f, nullptr);
-    fputs("# branch office\n10.2.0.7\n\n  10.2.0.9-10  # printers' neighbours\r\n", f);
-    fclose(f);
+    std::ofstream(file) << "# branch office\n10.2.0.7\n\n  10.2.0.9-10  # printers' neighbours\r\n";
     const std::string at_file = std::string("@") + file;
     struct Row {
         std::vector<const char*> targets;
@@ -65,10 +63,7 @@ TEST(Targets, WhatEachFormNames) {
 
 TEST(Targets, MistakesAreNamed) {
     const char* file = "targets_bad.txt";
-    FILE* f = fopen(file, "w");
-    ASSERT_NE(f, nullptr);
-    fputs("10.0.0.1\n10.0.0.0/8\n", f);
-    fclose(f);
+    std::ofstream(file) << "10.0.0.1\n10.0.0.0/8\n";
     const std::string at_file = std::string("@") + file;
     struct Row {
         const char* target;
@@ -96,13 +91,11 @@ TEST(Targets, MistakesAreNamed) {
         EXPECT_NE(error.find(row.says), std::string::npos) << row.target << ": " << error;
         EXPECT_EQ(kept, std::vector<uint32_t>{7}) << row.target;
     }
-    std::vector<std::string> blocks;
-    for (int i = 0; i <= 16; ++i) {
-        blocks.push_back("10." + std::to_string(i) + ".0.0/16");
-    }
+    std::vector<std::string> blocks(17);
     std::vector<const char*> targets;
-    for (const std::string& block : blocks) {
-        targets.push_back(block.c_str());
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        blocks[i] = "10." + std::to_string(i) + ".0.0/16";
+        targets.push_back(blocks[i].c_str());
     }
     EXPECT_EQ(expand(targets).result, -1) << "each block fits; all together are too many";
     remove(file);

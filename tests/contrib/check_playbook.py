@@ -2,8 +2,7 @@
 """Runs contrib/ansible/kvx-sites.yml over three sites and checks its report: site-a and
 site-b are two private test LANs of simulated phones (one phone of site-b refuses files), each
 reached through a local connection whose Python runs in that LAN's namespace; site-c's host has
-no kvxctl. The report must list every phone of both LANs with its result, site-a OK, site-b
-and site-c failed with their reasons, and every phone reported OK must hold the file.
+no kvxctl.
 
     check_playbook.py KVXCTL KVXPHONE      (root: it makes the two LANs with scripts/testlan)
 """
@@ -84,18 +83,14 @@ def main():
 
 
 def check_report(report_dir, sites, music):
-    try:
-        with open(os.path.join(report_dir, "report.json")) as f:
-            report = {s["site"]: s for s in json.load(f)["sites"]}
-        with open(os.path.join(report_dir, "report.txt")) as f:
-            text = f.read()
-    except (OSError, ValueError, KeyError) as error:
-        expect(False, f"the playbook wrote report.json and report.txt ({error})")
-        return
+    # A missing or unreadable report ends the check with its exception.
+    with open(os.path.join(report_dir, "report.json")) as f:
+        report = {s["site"]: s for s in json.load(f)["sites"]}
+    with open(os.path.join(report_dir, "report.txt")) as f:
+        text = f.read()
     print(text)
     expect(list(report) == ["site-a", "site-b", "site-c"], f"one entry per site ({list(report)})")
-    with open(music, "rb") as f:
-        sent = f.read()
+    sent = open(music, "rb").read()
     for name, (_, phones, state) in sites.items():
         got = {p["address"]: p["result"] for p in report.get(name, {}).get("phones", [])}
         wanted = {a: "FAIL" if name == "site-b" and a == REFUSING else "OK" for a in phones}

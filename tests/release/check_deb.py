@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""Checks the Debian package of a native build: named kvx-tools_VERSION_amd64.deb with the
-build's version; exactly the programs, man pages, completion and documents; no lintian error;
-unpacked into a scratch folder (never installed), its kvxctl and kvxphone run and report the
-version, kvxctl's man page has a section for each of its commands and its completion offers
-commands, subcommands and options.
+"""Checks the Debian package of a native build: its name, fields and files, lintian, and the
+programs, man page and completion unpacked into a scratch folder (never installed).
 
     check_deb.py BUILD_DIR [PACKAGE.deb]   check the package (default: make one from BUILD_DIR)
 """
@@ -14,7 +11,7 @@ import sys
 import tempfile
 
 sys.dont_write_bytecode = True  # nothing of a test run lands in the source tree
-from release_check import ROOT, expect, main  # noqa: E402
+from release_check import ROOT, cpack, expect, main  # noqa: E402
 
 FILES = {"usr/bin/kvxctl", "usr/bin/kvxphone", "usr/share/man/man1/kvxctl.1.gz",
          "usr/share/man/man1/kvxphone.1.gz", "usr/share/bash-completion/completions/kvxctl",
@@ -61,7 +58,7 @@ def check_unpacked(tree, version):
                f"completing {' '.join(words)!r} offers {sorted(wanted)} ({sorted(offered)})")
 
 
-def check(package, version):
+def check(package, version, _build):
     expect(os.path.basename(package) == f"kvx-tools_{version}_amd64.deb",
            f"the package is named kvx-tools_{version}_amd64.deb ({os.path.basename(package)})")
     fields = {f: run("dpkg-deb", "-f", package, f).stdout.strip()
@@ -70,8 +67,7 @@ def check(package, version):
            f"control fields {fields}")
     lintian = run("lintian", package)
     print(lintian.stdout, end="")
-    errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
-    expect(lintian.returncode == 0 and not errors, f"lintian reports no error ({len(errors)})")
+    expect(lintian.returncode == 0, "lintian reports no error")  # it fails on an error
     tree = tempfile.mkdtemp(prefix="kvx-deb-")
     try:
         expect(run("dpkg-deb", "-x", package, tree).returncode == 0, "dpkg-deb -x unpacks it")
@@ -83,4 +79,4 @@ def check(package, version):
         shutil.rmtree(tree)
 
 
-sys.exit(main("check_deb", check, ".deb"))
+sys.exit(main("check_deb", check, cpack(".deb")))

@@ -1,16 +1,12 @@
 #!/usr/bin/env python3
-"""Checks the Windows installer of a Windows build: named kvx-VERSION-win64.msi with the
-build's version; under Wine in a fresh prefix, a quiet install puts exactly the programs and
-texts of the archive under Program Files, a Start-menu shortcut to the utility and an uninstall
-entry in place, the installed kvxctl.exe runs, a newer version installed over it replaces it,
-and a quiet uninstall removes every file it put.
+"""Checks the Windows installer of a Windows build: its name and version, then its install,
+upgrade and uninstall under Wine in a fresh prefix.
 
-    check_msi.py BUILD_DIR [--msi MSI]
+    check_msi.py BUILD_DIR [MSI]
 
-Without --msi it builds one (the build's target msi). It runs itself inside a private network
+Without MSI it builds one (the build's target msi). It runs itself inside a private network
 namespace on a virtual display, with a wineserver of its own prefix started there.
 """
-import argparse
 import glob
 import os
 import shutil
@@ -19,26 +15,11 @@ import sys
 import tempfile
 
 sys.dont_write_bytecode = True  # nothing of a test run lands in the source tree
-from release_check import ROOT, build_version, expect, finish  # noqa: E402
+from release_check import ROOT, expect, main  # noqa: E402
 
 NAME = "KVX-350RT Utility"
 FILES = {"kvxutil.exe", "kvxctl.exe", "README.md", "LICENSE"}
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def msi_table(msi, table):
-    """Rows of an MSI table as lists of fields (msiinfo export: two header lines first)."""
-    out = subprocess.run(["msiinfo", "export", msi, table], capture_output=True, text=True,
-                         check=True).stdout
-    return [line.split("\t") for line in out.splitlines()[3:]]
-
-
-def check_tables(msi, version):
-    expect(os.path.basename(msi) == f"kvx-{version}-win64.msi",
-           f"the installer is named kvx-{version}-win64.msi ({os.path.basename(msi)})")
-    properties = {row[0]: row[1] for row in msi_table(msi, "Property") if len(row) > 1}
-    expect(properties.get("ProductVersion") == version,
-           f"its ProductVersion is {version} ({properties.get('ProductVersion')})")
 
 
 class Wine:
@@ -113,26 +94,26 @@ def check_install(build, msi, version):
         shutil.rmtree(os.path.dirname(newer), ignore_errors=True)
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("build")
-    parser.add_argument("--msi")
-    args = parser.parse_args()
-    if os.environ.get("KVX_MSI_CHECK") != "inside":
-        os.environ["KVX_MSI_CHECK"] = "inside"
-        wrap = [os.path.join(ROOT, "tests", "ui_e2e", "with-display"),
-                os.path.join(ROOT, "scripts", "netns-isolated")]
-        os.execv(wrap[0], wrap + [sys.executable] + sys.argv)
-    build = os.path.abspath(args.build)
-    version = build_version(build)
-    msi = args.msi
-    if not msi:
-        subprocess.run(["cmake", "--build", build, "--target", "msi"], check=True,
-                       stdout=subprocess.DEVNULL)
-        msi = os.path.join(build, f"kvx-{version}-win64.msi")
-    check_tables(msi, version)
-    check_install(build, os.path.abspath(msi), version)
-    return finish("check_msi")
+def make(build, version):
+    subprocess.run(["cmake", "--build", build, "--target", "msi"], check=True,
+                   stdout=subprocess.DEVNULL)
+    return os.path.join(build, f"kvx-{version}-win64.msi")
 
 
-sys.exit(main())
+def check(msi, version, build):
+    expect(os.path.basename(msi) == f"kvx-{version}-win64.msi",
+           f"the installer is named kvx-{version}-win64.msi ({os.path.basename(msi)})")
+    table = subprocess.run(["msiinfo", "export", msi, "Property"], capture_output=True, text=True,
+                           check=True).stdout  # three lines of headers, then the rows
+    properties = dict(line.split("\t", 1) for line in table.splitlines()[3:] if "\t" in line)
+    expect(properties.get("ProductVersion") == version,
+           f"its ProductVersion is {version} ({properties.get('ProductVersion')})")
+    check_install(build, msi, version)
+
+
+if os.environ.get("KVX_MSI_CHECK") != "inside":
+    os.environ["KVX_MSI_CHECK"] = "inside"
+    wrap = [os.path.join(ROOT, "tests", "ui_e2e", "with-display"),
+            os.path.join(ROOT, "scripts", "netns-isolated")]
+    os.execv(wrap[0], wrap + [sys.executable] + sys.argv)
+sys.exit(main("check_msi", check, make))

@@ -26,23 +26,28 @@ def finish(name):
     return 1 if failures else 0
 
 
-def main(name, check, ending):
-    """NAME BUILD_DIR [PACKAGE]: checks PACKAGE with check(package, version), or else the one
-    package ending in ending that CPack makes from BUILD_DIR."""
-    if len(sys.argv) not in (2, 3):
-        print(f"usage: {name} BUILD_DIR [PACKAGE]", file=sys.stderr)
-        return 2
-    build = os.path.abspath(sys.argv[1])
-    version = build_version(build)
-    if len(sys.argv) == 3:
-        check(os.path.abspath(sys.argv[2]), version)
-    else:
+def cpack(ending):
+    """The maker of the one package ending in ending that CPack makes from a build."""
+    def make(build, _version):
         out = os.path.join(build, "package-check")
         shutil.rmtree(out, ignore_errors=True)
         subprocess.run(["cpack", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", out],
                        check=True, stdout=subprocess.DEVNULL)
         made = [f for f in os.listdir(out) if f.endswith(ending)]
         expect(len(made) == 1, f"CPack made one {ending} ({made})")
-        if len(made) == 1:
-            check(os.path.join(out, made[0]), version)
+        return os.path.join(out, made[0]) if len(made) == 1 else None
+    return make
+
+
+def main(name, check, make):
+    """NAME BUILD_DIR [PACKAGE]: check(package, version, build) of PACKAGE, or else of the
+    package that make(build, version) makes from BUILD_DIR (None: it made none)."""
+    if len(sys.argv) not in (2, 3):
+        print(f"usage: {name} BUILD_DIR [PACKAGE]", file=sys.stderr)
+        return 2
+    build = os.path.abspath(sys.argv[1])
+    version = build_version(build)
+    package = os.path.abspath(sys.argv[2]) if len(sys.argv) == 3 else make(build, version)
+    if package:
+        check(package, version, build)
     return finish(name)
