@@ -63,17 +63,6 @@ struct SettingsFile : testing::Test {
     }
 };
 
-TEST_F(SettingsFile, SavedSettingsReadBackTheSameThroughARename) {
-    const PhoneSettings saved = {"boss", "pw9", 8, 2, 1, 0, "desk-4", "3.0"};
-    ASSERT_EQ(settings_save(saved, path), 0);
-    PhoneSettings loaded;
-    std::string error;
-    ASSERT_EQ(settings_load(&loaded, path, &error), 1) << error;
-    EXPECT_EQ(fields(loaded), fields(saved));
-    EXPECT_FALSE(std::ifstream(path + ".new").good());
-    EXPECT_EQ(settings_save(saved, testing::TempDir() + "no/such/folder/settings.txt"), -1);
-}
-
 // A missing file leaves the defaults; a hand-edited one may hold comments, CR LF and blank
 // lines; a wrong line is refused with its number and changes nothing.
 TEST_F(SettingsFile, HandEditedFilesAreReadAndMistakesRefused) {

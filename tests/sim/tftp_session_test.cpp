@@ -67,16 +67,6 @@ TEST(Write, RepeatsAreAcknowledgedAgainUntilTheDallyEndsAndOthersIgnored) {
     EXPECT_EQ(s.state, SessionState::kDone);
 }
 
-// Silence re-sends the last packet until the retries are spent; progress starts the count again.
-TEST(Write, SilenceResendsTheLastAckUntilTheRetriesAreSpent) {
-    run(true, 0,
-        {{{}, {ack(0)}, kNone},
-         {data(1, 512), {ack(1)}, kNone},
-         {{}, {ack(1)}, kNone},
-         {{}, {ack(1)}, kNone},
-         {{}, {}, kFailed}});
-}
-
 // A repeated ACK is not answered, so DATA is never doubled (the Sorcerer's Apprentice).
 TEST(Read, RepeatedAckIsNotAnsweredAndSilenceResendsTheLastData) {
     const TftpSession s = run(false, 1500,
