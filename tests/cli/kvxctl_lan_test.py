@@ -38,6 +38,10 @@ def nobody_answers(lan):
     lan.check("AnUnansweredCommandIsReportedAsNoReply")
     lan.outcome("misc", ("misc", *ADMIN, "192.168.77.10", "--wait", "500"), 1,
                 ["192.168.77.10 --- no reply"])
+    lan.check("UsageMistakesAreRefused")
+    for args, says in (((), "usage: kvxctl"), (("bogus",), "no command bogus"),
+                       (("help", "x"), "no command x")):
+        lan.outcome(" ".join(("kvxctl",) + args), args, 2, [], says)
     lan.check("APortInUseIsReported")
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as holder:
         holder.bind(("0.0.0.0", 10000))
