@@ -40,7 +40,8 @@ def nobody_answers(lan):
                 ["192.168.77.10 --- no reply"])
     lan.check("UsageMistakesAreRefused")
     for args, says in (((), "usage: kvxctl"), (("bogus",), "no command bogus"),
-                       (("help", "x"), "no command x")):
+                       (("help", "x"), "no command x"), (("discover", "x"), "no addresses"),
+                       (("misc", "--hold", "x", "192.168.77.10"), "choose one of")):
         lan.outcome(" ".join(("kvxctl",) + args), args, 2, [], says)
     lan.check("APortInUseIsReported")
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as holder:

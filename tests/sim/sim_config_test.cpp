@@ -89,7 +89,6 @@ int parse(std::vector<const char*> args, SimOptions* options, std::string* error
     return sim_parse_options(static_cast<int>(args.size()), args.data(), options, error);
 }
 
-// The test LAN's phones are started right; a mistake in a hand-started one is explained.
 TEST(SimOptions, MistakesAreExplained) {
     const std::pair<std::vector<const char*>, const char*> cases[] = {
         {{}, "no phone address"},
