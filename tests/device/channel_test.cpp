@@ -10,27 +10,16 @@
 #include "command_cipher.h"
 #include "device_list.h"
 #include "headless.h"
+#include "list_entries.h"
 #include "platform.h"
 #include "socket_probe.h"
 #include "ui.h"
 
 namespace {
 
-using Entries = std::vector<std::string>;
-
 constexpr int kAdminList = 1025;
 const std::string kGoodReply = "?\r\ndevice KVX-350RT\r\nversion 1.2\r\n";
 const std::string kResultOk = "@\r\nresult OK\r\n";
-
-Entries entries(PageWindow page, int list) {
-    Entries out;
-    for (int i = 0; i < ui_list_count(page, list); ++i) {
-        char text[kEntrySize];
-        ui_list_get(page, list, i, text, sizeof text);
-        out.emplace_back(text);
-    }
-    return out;
-}
 
 // Whether done() holds, waiting up to 5 s for it.
 template <typename Condition>

@@ -9,24 +9,13 @@
 #include "channel.h"
 #include "device_list.h"
 #include "headless.h"
+#include "list_entries.h"
 #include "ui.h"
 
 namespace {
 
-using Entries = std::vector<std::string>;
-
 constexpr int kAdminList = 1025;
 const char kGoodReply[] = "?\r\ndevice KVX-350RT\r\nversion 1.2\r\n";
-
-Entries entries(PageWindow page, int list) {
-    Entries out;
-    for (int i = 0; i < ui_list_count(page, list); ++i) {
-        char text[kEntrySize];
-        ui_list_get(page, list, i, text, sizeof text);
-        out.emplace_back(text);
-    }
-    return out;
-}
 
 void fill(PageWindow page, int list, const Entries& items) {
     ui_list_clear(page, list);
