@@ -149,22 +149,13 @@ bool apply_switch(const std::string& name, const std::string& value, bool has_va
         plan->delay_tx = chosen;
         return true;
     }
-    if (name == "model") {
+    if (name == "model" || name == "version") {
         if (value.empty() || value.find_first_of(" \t\r\n") != std::string::npos ||
             value.size() > 63) {
-            *error = "switch 'model' needs one word of at most 63 characters";
+            *error = "switch '" + name + "' needs one word of at most 63 characters";
             return false;
         }
-        plan->model = value;
-        return true;
-    }
-    if (name == "version") {
-        if (value.empty() || value.find_first_of(" \t\r\n") != std::string::npos ||
-            value.size() > 63) {
-            *error = "switch 'version' needs one word of at most 63 characters";
-            return false;
-        }
-        plan->version = value;
+        (name == "model" ? plan->model : plan->version) = value;
         return true;
     }
     if (name == "result") {

@@ -41,7 +41,9 @@ def nobody_answers(lan):
     lan.check("UsageMistakesAreRefused")
     for args, says in (((), "usage: kvxctl"), (("bogus",), "no command bogus"),
                        (("help", "x"), "no command x"), (("discover", "x"), "no addresses"),
-                       (("misc", "--hold", "x", "192.168.77.10"), "choose one of")):
+                       (("misc", "--hold", "x", "192.168.77.10"), "choose one of"),
+                       (("discover", "--json", "--csv"), "choose one of --json, --csv"),
+                       (("discover", "--rate", "0", "--target", "10.0.0.1"), "from 1 to 100000")):
         lan.outcome(" ".join(("kvxctl",) + args), args, 2, [], says)
     lan.check("APortInUseIsReported")
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as holder:

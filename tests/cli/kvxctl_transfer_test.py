@@ -46,6 +46,14 @@ REFUSALS = [
     (("banner", "7", "4.bmp", PHONE), "banner slot 7: choose 1 to 6"),
     (("stations", "put", "ftp.cfg", PHONE),
      "I/R only supports http protocol.\nkvxctl: station \"B\" has the URL \"ftp://b.example\""),
+    (("stations", "get", "--all", "ftp.cfg/x"), "ftp.cfg/x is not a folder that can be made"),
+    (("stations", "bogus"), "stations get or stations put, not stations bogus"),
+    (("get", PHONE, "a", "b", "extra"), "too many arguments from extra on"),
+    (("get", "10.0.0.0/24", "a", "b"), "10.0.0.0/24 is not the IPv4 address of one telephone"),
+    (("get", PHONE, "a", "b", "--parallel", "2"), "takes neither --parallel nor --only-failed"),
+    (("hold", "4.bmp", PHONE, "--retry", "x"), "--retry x: give a number from 0 to 100"),
+    (("hold", "4.bmp", PHONE, "--log", "ftp.cfg/x"), "cannot write the log ftp.cfg/x"),
+    (("hold", "4.bmp", "--only-failed", "no.log"), "cannot read the log no.log"),
 ]
 
 
@@ -71,6 +79,14 @@ def page_checks(lan):
     for args, message in REFUSALS:
         lan.outcome(" ".join(args), args, 2, [], message)
     lan.expect("requests", sum(lan.events(ip).count("tftp-request ") for ip in PHONES), requests)
+
+    lan.check("FailedTransfersSayWhy")
+    lan.outcome("get", ("get", PHONE, "none.bin", "none"), 1,
+                [f"{PHONE} --- FAIL (ERROR 1: File not found)"])
+    lan.expect("nothing written", lan.read("none"), None)
+    lan.outcome("put", ("put", PHONE, lan.write("empty", b""), "hold.mp3"), 1,
+                [f"{PHONE} --- FAIL (refused before sending: empty is empty)"],
+                "empty is empty: nothing is sent")
 
     lan.check("StationsPutSendsThePreparedListToEveryPhoneAndGetFetchesIt")
     mine = lan.write("mine.cfg", b"Volume=7\nName1=Jazz\nURL1=http://jazz.example/a=1\n"
@@ -126,6 +142,7 @@ FLEET = {
     "192.168.77.13": ("error-block=2", "ERROR 0: Simulated failure"),
     "192.168.77.14": ("drop-tx=2+3", None),  # lost ACKs, which the phone sends again
     "192.168.77.15": ("drop-rx=1-3", None),  # its first attempt fails; the retry succeeds
+    "192.168.77.16": ("drop-rx=20-99999", SILENT),  # deaf from block 19 of the first attempt
 }
 
 
@@ -138,7 +155,7 @@ def fleet(lan):
                 for ip in phones]
 
     lan.check("RetriesReachAPhoneThatFailedOnceAndTheLogRecordsEveryAttempt")
-    out = lan.outcome("hold", ("hold", tone, *phones, "--parallel", "6", "--retry", "1", "--log",
+    out = lan.outcome("hold", ("hold", tone, *phones, "--parallel", "7", "--retry", "1", "--log",
                                "run.log", "--json"), 1, None)
     results = json.loads("\n".join(out))["results"]
     lan.expect("results in list order", [(r["address"], r["reason"]) for r in results],
@@ -147,7 +164,9 @@ def fleet(lan):
         lan.expect(f"{ip} holds the file", lan.stored(ip, "hold.mp3") == lan.read(tone),
                    reason is None)
     log = [json.loads(line) for line in lan.read("run.log").splitlines()]
-    lan.expect("attempts logged", len(log), len(phones) + 4)
+    lan.expect("attempts logged", len(log), len(phones) + 5)
+    lan.expect("cut short", [e["reason"] for e in log if e["address"] == "192.168.77.16"],
+               ["no answer after block 18", SILENT])
     lan.expect("file and digest logged", {(e["file"], e["sha256"]) for e in log},
                {(tone, hashlib.sha256(lan.read(tone)).hexdigest())})
 
