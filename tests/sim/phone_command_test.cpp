@@ -11,85 +11,77 @@
 namespace {
 
 // A frame as the utility builds it: prefix, then the payload scrambled under the model id.
-std::string frame(const char* prefix, const std::string& payload) {
-    std::string scrambled = payload;
-    rc4_crypt(reinterpret_cast<uint8_t*>(scrambled.data()), kModelId,
-              static_cast<int>(scrambled.size()));
-    return prefix + scrambled;
+std::string frame(const char* prefix, std::string payload) {
+    rc4_crypt(reinterpret_cast<uint8_t*>(payload.data()), kModelId,
+              static_cast<int>(payload.size()));
+    return prefix + payload;
 }
 
-CommandOutcome run(PhoneSettings* settings, const std::string& bytes) {
-    return apply_command(settings, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+// A new admin name whose scrambled form holds a zero byte: the keystream is fixed, so a name
+// character equal to its keystream byte scrambles to 0.
+std::string name_scrambled_to_zero() {
+    uint8_t keystream[64] = {};
+    rc4_crypt(keystream, kModelId, sizeof keystream);
+    const size_t before = sizeof "admin;!sep!;" - 1;
+    for (size_t at = before; at < before + 31; ++at) {
+        if (isalnum(keystream[at])) {
+            return std::string(at - before, 'a') + static_cast<char>(keystream[at]);
+        }
+    }
+    return "";
 }
 
 // Each frame against a phone with the default account admin/admin: the result, and the
 // account and ringer afterwards.
 TEST(Command, FramesAndTheirResults) {
     const std::string admin = "admin;!sep!;admin;!sep!;";
+    const std::string fine = "admin;!sep!;x;!sep!;admin;!sep!;y";
+    const std::string zero = name_scrambled_to_zero();  // the frame is read whole all the same
+    ASSERT_NE(frame("@ ", "admin;!sep!;" + zero).find('\0', 2), std::string::npos);
     struct Case {
         std::string bytes;
         const char* result;
-        const char* name;  // afterwards
-        int ringer;
+        std::string name = "admin";  // afterwards
+        int ringer = 0;
     };
     const Case cases[] = {
-        {frame("@ ", "admin;!sep!;boss;!sep!;admin;!sep!;s3cret"), kResultOk, "boss", 0},
-        {frame("@ ", "admin;!sep!;x;!sep!;wrong;!sep!;y"), kResultDenied, "admin", 0},
-        {frame("@ ", "Admin;!sep!;x;!sep!;admin;!sep!;y"), kResultDenied, "admin", 0},
-        {frame("@ ", "admin;!sep!;x;!sep!;admin"), kResultMalformed, "admin", 0},
-        {frame("@ ", "admin;!sep!;x;!sep!;admin;!sep!;y;!sep!;z"), kResultMalformed, "admin", 0},
-        {frame("@ ", "admin;!sep!;;!sep!;admin;!sep!;y"), kResultMalformed, "admin", 0},
-        {frame("@ ", "admin;!sep!;a_b;!sep!;admin;!sep!;y"), kResultMalformed, "admin", 0},
+        {frame("@ ", "admin;!sep!;boss;!sep!;admin;!sep!;s3cret"), kResultOk, "boss"},
+        {frame("@ ", "admin;!sep!;" + zero + ";!sep!;admin;!sep!;p"), kResultOk, zero},
+        {frame("@ ", "admin;!sep!;x;!sep!;wrong;!sep!;y"), kResultDenied},
+        {frame("@ ", "Admin;!sep!;x;!sep!;admin;!sep!;y"), kResultDenied},
+        {frame("@ ", "admin;!sep!;x;!sep!;admin"), kResultMalformed},
+        {frame("@ ", "admin;!sep!;x;!sep!;admin;!sep!;y;!sep!;z"), kResultMalformed},
+        {frame("@ ", "admin;!sep!;;!sep!;admin;!sep!;y"), kResultMalformed},
+        {frame("@ ", "admin;!sep!;a_b;!sep!;admin;!sep!;y"), kResultMalformed},
         {frame("@ ", "admin;!sep!;" + std::string(32, 'a') + ";!sep!;admin;!sep!;y"),
-         kResultMalformed, "admin", 0},
-        {frame("@ ", "admin;!sep!;x;!sep!;admin;!sep!;" + std::string(12, 'p')), kResultMalformed,
-         "admin", 0},
-        {frame("@ ", "admin;!sep!;x\xE9;!sep!;admin;!sep!;y"), kResultMalformed, "admin", 0},
-        {"@ ", kResultMalformed, "admin", 0},
-        {"@x" + frame("@ ", "admin;!sep!;x;!sep!;admin;!sep!;y").substr(2), kResultMalformed,
-         "admin", 0},
-        {frame("@ ", "admin;!sep!;x;!sep!;admin;!sep!;y") + std::string(300, 'x'), kResultMalformed,
-         "admin", 0},
+         kResultMalformed},
+        {frame("@ ", "admin;!sep!;x;!sep!;admin;!sep!;" + std::string(12, 'p')), kResultMalformed},
+        {frame("@ ", "admin;!sep!;x\xE9;!sep!;admin;!sep!;y"), kResultMalformed},
+        {"@ ", kResultMalformed},
+        {"@x" + frame("@ ", fine).substr(2), kResultMalformed},
+        {frame("@ ", fine) + std::string(300, 'x'), kResultMalformed},
         {frame("# ", admin + "8210"), kResultOk, "admin", 8},
         // Credentials are matched whole: the payload is split from its end.
-        {frame("# ", admin + "admin;!sep!;0001"), kResultDenied, "admin", 0},
-        {frame("# ", "admin;!sep!;admin ;!sep!;8001"), kResultDenied, "admin", 0},
-        {frame("# ", admin + "9001"), kResultMalformed, "admin", 0},
-        {frame("# ", admin + "0301"), kResultMalformed, "admin", 0},
-        {frame("# ", admin + "0021"), kResultMalformed, "admin", 0},
-        {frame("# ", admin + "0002"), kResultMalformed, "admin", 0},
-        {frame("# ", admin + "001"), kResultMalformed, "admin", 0},
-        {frame("# ", admin + "x001"), kResultMalformed, "admin", 0},
-        {frame("# ", "admin;!sep!;admin0001"), kResultMalformed, "admin", 0},
-        {frame("# ", ""), kResultMalformed, "admin", 0},
+        {frame("# ", admin + "admin;!sep!;0001"), kResultDenied},
+        {frame("# ", "admin;!sep!;admin ;!sep!;8001"), kResultDenied},
+        {frame("# ", admin + "9001"), kResultMalformed},
+        {frame("# ", admin + "0301"), kResultMalformed},
+        {frame("# ", admin + "0021"), kResultMalformed},
+        {frame("# ", admin + "0002"), kResultMalformed},
+        {frame("# ", admin + "001"), kResultMalformed},
+        {frame("# ", admin + "x001"), kResultMalformed},
+        {frame("# ", "admin;!sep!;admin0001"), kResultMalformed},
+        {frame("# ", ""), kResultMalformed},
     };
     for (const Case& c : cases) {
         PhoneSettings settings;
-        const CommandOutcome outcome = run(&settings, c.bytes);
+        const CommandOutcome outcome = apply_command(
+            &settings, reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size());
         EXPECT_EQ(outcome.result, c.result) << c.bytes;
         EXPECT_EQ(outcome.changed, outcome.result == kResultOk);
         EXPECT_EQ(settings.admin_name, c.name);
         EXPECT_EQ(settings.ringer_type, c.ringer);
     }
-}
-
-TEST(Command, PayloadWhoseScrambledFormHoldsZeroBytesIsReadWhole) {
-    // The keystream is fixed, so a name character equal to its keystream byte scrambles to 0.
-    uint8_t keystream[64] = {};
-    rc4_crypt(keystream, kModelId, sizeof keystream);
-    const std::string before = "admin;!sep!;";
-    std::string name;
-    for (size_t at = before.size(); at < before.size() + 31 && name.empty(); ++at) {
-        if (isalnum(keystream[at])) {
-            name = std::string(at - before.size(), 'a') + static_cast<char>(keystream[at]);
-        }
-    }
-    ASSERT_FALSE(name.empty());
-    const std::string bytes = frame("@ ", before + name + ";!sep!;admin;!sep!;p");
-    ASSERT_NE(bytes.find('\0', 2), std::string::npos);
-    PhoneSettings settings;
-    EXPECT_EQ(run(&settings, bytes).result, kResultOk);
-    EXPECT_EQ(settings.admin_name, name);
 }
 
 }  // namespace

@@ -27,17 +27,11 @@ constexpr char kOk[] = "@\r\nresult OK\r\n";
 struct Datagram {
     Packet bytes;
     sockaddr_in from{};
-    int port() const {
-        return ntohs(from.sin_port);
-    }
-    int opcode() const {
-        return tftp_opcode(bytes.data(), bytes.size());
-    }
-    int block() const {
-        return tftp_block(bytes.data(), bytes.size());
-    }
+    int port = 0;
+    int opcode = -1;
+    int block = -1;
     int error() const {
-        return opcode() == kTftpError ? block() : -1;
+        return opcode == kTftpError ? block : -1;
     }
 };
 
@@ -45,12 +39,6 @@ sockaddr_in phone_port(int port) {
     sockaddr_in addr;
     sim_make_addr(kPhone, port, &addr);
     return addr;
-}
-
-// A client socket of its own on the phone's address.
-int open_client() {
-    std::string error;
-    return sim_udp_bind(phone_port(0), &error);
 }
 
 std::vector<uint8_t> pattern(size_t size) {
@@ -73,67 +61,65 @@ const std::string kAdmin = frame("@ ", "admin;!sep!;boss;!sep!;admin;!sep!;pw1")
 struct Rig : testing::Test {
     // Per process: test programs of other builds may run at the same time.
     std::string folder = testing::TempDir() + "kvx_phone_isolated." + std::to_string(getpid());
+    std::string error;  // why the phone or a client socket did not open
     Phone* phone = nullptr;
-    int client = -1;
+    int client = sim_udp_bind(phone_port(0), &error);  // on the phone's address
     sockaddr_in peer{};  // where the last transfer's packets came from
     Datagram refusal;    // what ended the last download early
 
-    void SetUp() override {
+    Rig() {
         std::filesystem::remove_all(folder);
-        client = open_client();
     }
-    void TearDown() override {
+    ~Rig() override {
         phone_close(phone);
         close(client);
         std::filesystem::remove_all(folder);
     }
-    void start(const std::string& faults = "") {
+    Phone* open(const std::string& faults, const char* address = kPhone) {
         phone_close(phone);
         PhoneConfig config;
-        config.address = kPhone;
+        config.address = address;
         config.folder = folder;
         config.faults = faults;
         config.max_file_size = 100000;
         config.initial.name = "desk-7";
-        std::string error;
-        phone = phone_open(config, &error);
-        ASSERT_NE(phone, nullptr) << error;
+        return phone = phone_open(config, &error);
+    }
+    void start(const std::string& faults = "") {
+        ASSERT_NE(open(faults), nullptr) << error;
     }
     void set_faults(const std::string& faults) {
         std::ofstream(folder + "/faults", std::ios::trunc) << faults;
         phone_reload_faults(phone);
     }
-    // Lets the phone handle what has arrived and what is due, waiting up to ms.
-    void pump(int ms) {
-        std::vector<int> fds;
-        phone_sockets(phone, &fds);
-        std::vector<pollfd> entries;
-        for (const int fd : fds) {
-            entries.push_back({fd, POLLIN, 0});
-        }
-        if (poll(entries.data(), entries.size(), ms) > 0) {
-            for (const pollfd& entry : entries) {
-                if (entry.revents) {
-                    phone_readable(phone, entry.fd);
-                }
-            }
-        }
-        phone_timers(phone);
-    }
     void send_to(const Packet& bytes, int port) {
         sim_send(client, bytes.data(), bytes.size(), phone_port(port));
     }
-    // The next datagram that reaches the socket, pumping the phone meanwhile.
+    // The next datagram that reaches the socket within ms, while the phone handles what
+    // arrives for it and what falls due.
     bool await(Datagram* got, int ms = 2000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         uint8_t buffer[2048];
         do {
             const long n = sim_recv(client, buffer, sizeof buffer, &got->from);
             if (n >= 0) {
-                got->bytes.assign(buffer, buffer + n);
+                *got = {Packet(buffer, buffer + n), got->from, ntohs(got->from.sin_port),
+                        tftp_opcode(buffer, n), tftp_block(buffer, n)};
                 return true;
             }
-            pump(5);
+            std::vector<int> fds;
+            phone_sockets(phone, &fds);
+            std::vector<pollfd> entries;
+            for (const int fd : fds) {
+                entries.push_back({fd, POLLIN, 0});
+            }
+            poll(entries.data(), entries.size(), 5);
+            for (const pollfd& entry : entries) {
+                if (entry.revents) {
+                    phone_readable(phone, entry.fd);
+                }
+            }
+            phone_timers(phone);
         } while (std::chrono::steady_clock::now() < end);
         return false;
     }
@@ -167,12 +153,12 @@ struct Rig : testing::Test {
             for (int tries = 0; tries < 10; ++tries) {
                 sim_send(client, packet.data(), packet.size(), peer);
                 if (await(&got, 300) &&
-                    (got.opcode() != kTftpAck || got.block() == static_cast<int>(block))) {
+                    (got.opcode != kTftpAck || got.block == static_cast<int>(block))) {
                     break;
                 }
                 got = {};
             }
-            if (got.opcode() != kTftpAck) {
+            if (got.opcode != kTftpAck) {
                 return got;
             }
             peer = block ? peer : got.from;
@@ -186,14 +172,14 @@ struct Rig : testing::Test {
         std::vector<uint8_t> bytes;
         Datagram got;
         for (int block = 1; await(&got);) {
-            if (got.opcode() != kTftpData) {
+            if (got.opcode != kTftpData) {
                 refusal = got;
                 break;
             }
-            const Packet ack = tftp_make_ack(static_cast<uint16_t>(got.block()));
+            const Packet ack = tftp_make_ack(static_cast<uint16_t>(got.block));
             peer = got.from;
             sim_send(client, ack.data(), ack.size(), peer);
-            if (got.block() != block) {
+            if (got.block != block) {
                 continue;
             }
             bytes.insert(bytes.end(), got.bytes.begin() + kTftpHeaderSize, got.bytes.end());
@@ -242,7 +228,7 @@ TEST_F(Rig, DeviceChannelSwitches) {
         for (size_t i = 0; i < got.size(); ++i) {
             const std::string text(got[i].bytes.begin(), got[i].bytes.end());
             EXPECT_EQ(text.rfind(c.replies[i], 0), 0u) << text;
-            EXPECT_EQ(got[i].port(), kCommandPort);
+            EXPECT_EQ(got[i].port, kCommandPort);
         }
         if (std::string(c.faults) == "delay=200") {
             EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(200));
@@ -297,10 +283,10 @@ TEST_F(Rig, FilesGetThroughEachPacketFault) {
         SCOPED_TRACE(faults);
         const std::vector<uint8_t> bytes = pattern(size);
         close(client);  // nothing left over from the last case
-        client = open_client();
+        client = sim_udp_bind(phone_port(0), &error);
         std::filesystem::remove_all(folder);
         start(faults + ",serve-stored,tftp-timeout=200");
-        EXPECT_EQ(upload("2.bmp", bytes).opcode(), kTftpAck);
+        EXPECT_EQ(upload("2.bmp", bytes).opcode, kTftpAck);
         EXPECT_EQ(stored("2.bmp"), bytes);
         replies(250);  // late and doubled packets of the upload
         set_faults(faults + ",serve-stored,tftp-timeout=200");
@@ -316,12 +302,12 @@ TEST_F(Rig, FilesGetThroughEachPacketFault) {
 
 TEST_F(Rig, InjectedErrorsAndFullDisksEndATransferAndKeepTheOldFile) {
     start("serve-stored");
-    ASSERT_EQ(upload("6.bmp", pattern(10)).opcode(), kTftpAck);
-    ASSERT_EQ(upload("5.bmp", pattern(1500)).opcode(), kTftpAck);
+    ASSERT_EQ(upload("6.bmp", pattern(10)).opcode, kTftpAck);
+    ASSERT_EQ(upload("5.bmp", pattern(1500)).opcode, kTftpAck);
     set_faults("error-block=2,serve-stored");
     EXPECT_EQ(upload("6.bmp", pattern(1500)).error(), kTftpErrUndefined);
     EXPECT_EQ(download("5.bmp").size(), 512u);
-    EXPECT_EQ(refusal.opcode(), kTftpError);
+    EXPECT_EQ(refusal.opcode, kTftpError);
 
     start();
     // The limit is 100000.
@@ -333,7 +319,18 @@ TEST_F(Rig, InjectedErrorsAndFullDisksEndATransferAndKeepTheOldFile) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/files/hold.mp3.part"));
 }
 
-TEST_F(Rig, ARepeatedRequestJoinsItsTransfer) {
+TEST_F(Rig, APhoneThatCannotStartSaysWhy) {
+    EXPECT_EQ(open("", "10.9.9.9"), nullptr);
+    EXPECT_EQ(error, "phone 10.9.9.9: bind 10.9.9.9:9999: Cannot assign requested address");
+    std::filesystem::remove_all(folder);
+    std::ofstream(folder) << "not a folder";
+    EXPECT_EQ(open(""), nullptr);
+    EXPECT_EQ(error, "phone 127.0.0.1: " + folder + ": Not a directory");
+}
+
+// A transfer is known by its client's port: a packet from another port is refused and changes
+// nothing.
+TEST_F(Rig, ARepeatedRequestJoinsItsTransferAndOtherPortsAreRefused) {
     start();
     send_to(tftp_make_request(kTftpWrq, "hold.mp3"), kTftpPort);
     Datagram first;
@@ -341,14 +338,20 @@ TEST_F(Rig, ARepeatedRequestJoinsItsTransfer) {
     send_to(tftp_make_request(kTftpWrq, "hold.mp3"), kTftpPort);  // our ACK 0 seemed lost
     Datagram again;
     ASSERT_TRUE(await(&again));
-    EXPECT_EQ(again.port(), first.port());
+    EXPECT_EQ(again.port, first.port);
     EXPECT_EQ(again.bytes, first.bytes);
 
-    const Packet data = tftp_make_data(1, pattern(5).data(), 5);
+    int other = sim_udp_bind(phone_port(0), &error);
+    std::swap(client, other);
+    send_to(tftp_make_data(1, pattern(7).data(), 7), first.port);
     Datagram got;
-    send_to(data, first.port());
     ASSERT_TRUE(await(&got));
-    EXPECT_EQ(got.opcode(), kTftpAck);
+    EXPECT_EQ(got.error(), kTftpErrUnknownTid);
+    std::swap(client, other);
+    close(other);
+    send_to(tftp_make_data(1, pattern(5).data(), 5), first.port);
+    ASSERT_TRUE(await(&got));
+    EXPECT_EQ(got.opcode, kTftpAck);
     EXPECT_EQ(stored("hold.mp3"), pattern(5));
 }
 
