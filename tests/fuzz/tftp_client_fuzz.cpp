@@ -8,7 +8,9 @@
 // upload, bits 1-3: the upload's size, bit 4: a clock about to wrap. A record's datagram
 // arrives after polls * polls / 16 empty waits; its length is taken modulo 1101 and bytes
 // missing at the end of the input are filled in, so full 516-byte blocks are cheap to make.
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,11 +23,7 @@ namespace {
 
 constexpr char kPhone[] = "192.168.77.10";
 constexpr size_t kMaxDatagram = 1100;
-const int32_t kUploadSizes[8] = {1, 100, 511, 512, 513, 1024, 1500, 2049};
-
-uint8_t file_byte(size_t index) {
-    return static_cast<uint8_t>(index * 7 + 3);
-}
+const size_t kUploadSizes[8] = {1, 100, 511, 512, 513, 1024, 1500, 2049};
 
 std::vector<ScriptedDatagram> parse_script(const uint8_t* data, size_t size, long* polls_total) {
     const Endpoint senders[4] = {script_endpoint(kPhone, 69), script_endpoint(kPhone, 4001),
@@ -49,24 +47,22 @@ std::vector<ScriptedDatagram> parse_script(const uint8_t* data, size_t size, lon
 
 // Everything sent is a packet of at most one block; a DATA block (upload) carries the file's
 // bytes at its place, so nothing is read from past the end of the file.
-void check_sent(bool upload, int32_t size) {
+void check_sent(bool upload, const std::vector<uint8_t>& file) {
     for (const SentDatagram& d : script_state().sent) {
-        fuzz_require(
-            d.bytes.size() >= kTftpHeaderSize && d.bytes.size() <= kTftpHeaderSize + kTftpBlockSize,
-            "a sent packet has a header and at most one block");
+        const size_t n = d.bytes.size() - kTftpHeaderSize;
+        fuzz_require(d.bytes.size() >= kTftpHeaderSize && n <= kTftpBlockSize,
+                     "a sent packet has a header and at most one block");
         if (!upload || tftp_opcode(d.bytes.data(), d.bytes.size()) != kTftpData) {
             continue;
         }
-        const size_t n = d.bytes.size() - kTftpHeaderSize;
         const int block = tftp_block(d.bytes.data(), d.bytes.size());
         const size_t from = (block - 1) * kTftpBlockSize;
-        fuzz_require(block >= 1 && from + n <= static_cast<size_t>(size) &&
-                         (n == kTftpBlockSize || from + n == static_cast<size_t>(size)),
+        fuzz_require(block >= 1 && from + n <= file.size() &&
+                         (n == kTftpBlockSize || from + n == file.size()),
                      "a DATA block has its place in the file");
-        for (size_t i = 0; i < n; ++i) {
-            fuzz_require(d.bytes[kTftpHeaderSize + i] == file_byte(from + i),
-                         "DATA carries the file");
-        }
+        fuzz_require(
+            std::equal(d.bytes.begin() + kTftpHeaderSize, d.bytes.end(), file.begin() + from),
+            "DATA carries the file");
     }
 }
 
@@ -77,12 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return -1;
     }
     const bool upload = data[0] & 1;
-    const int32_t upload_size = kUploadSizes[(data[0] >> 1) & 7];
     long polls = 0;
     const std::vector<ScriptedDatagram> script = parse_script(data + 1, size - 1, &polls);
-    std::vector<uint8_t> content(upload ? static_cast<size_t>(upload_size) : 0);
+    std::vector<uint8_t> content(upload ? kUploadSizes[(data[0] >> 1) & 7] : 0);
     for (size_t i = 0; i < content.size(); ++i) {
-        content[i] = file_byte(i);
+        content[i] = static_cast<uint8_t>(i * 7 + 3);
     }
     const std::string local =
         fuzz_file(upload ? "upload.bin" : "download.bin", content.data(), content.size());
@@ -101,16 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // strangers and repeats must not put that off.
     fuzz_require(script_state().waits <= polls + static_cast<long>(script.size()) + 3 * 302,
                  "the transfer comes to an end");
-    check_sent(upload, upload_size);
+    check_sent(upload, content);
     if (!upload) {
-        FILE* file = fopen(local.c_str(), "rb");
-        fuzz_require((file != nullptr) == (result == 1), "only a finished download is saved");
-        if (file) {
-            std::vector<uint8_t> saved(static_cast<size_t>(received) + 1);
-            fuzz_require(fread(saved.data(), 1, saved.size(), file) == saved.size() - 1,
-                         "the saved file has the reported size");
-            fclose(file);
-        }
+        std::error_code missing;
+        const uintmax_t saved = std::filesystem::file_size(local, missing);
+        fuzz_require(!missing == (result == 1), "only a finished download is saved");
+        fuzz_require(missing || saved == static_cast<uintmax_t>(received),
+                     "the saved file has the reported size");
     }
     return 0;
 }

@@ -4,15 +4,11 @@
 
 #include <arpa/inet.h>
 
-#include <cstring>
+#include <algorithm>
 
 #include "backend.h"
 
-namespace {
-
-ScriptState state;
-
-}  // namespace
+static ScriptState state;
 
 void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script, bool port_free) {
     state = {start_ms == 0 ? 1 : start_ms, std::move(script), 0, {}, port_free, 0, 0};
@@ -65,9 +61,7 @@ int udp_recv_from(Socket, void* buffer, int size, Endpoint* from) {
     if (length > size) {
         return -1;
     }
-    if (length > 0) {
-        memcpy(buffer, datagram.bytes.data(), datagram.bytes.size());
-    }
+    std::copy(datagram.bytes.begin(), datagram.bytes.end(), static_cast<uint8_t*>(buffer));
     *from = datagram.from;
     return length;
 }

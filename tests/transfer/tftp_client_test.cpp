@@ -61,9 +61,7 @@ struct Client : testing::Test {
         remove(local.c_str());
     }
     void write_local(const Packet& bytes) {
-        std::ofstream(local, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(local, std::ios::binary) << std::string(bytes.begin(), bytes.end());
     }
     Packet read_local() {
         std::ifstream in(local, std::ios::binary);
