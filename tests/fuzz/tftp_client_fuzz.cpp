@@ -30,17 +30,14 @@ std::vector<ScriptedDatagram> parse_script(const uint8_t* data, size_t size, lon
                                  script_endpoint(kPhone, 4002), script_endpoint("10.9.9.9", 4001)};
     std::vector<ScriptedDatagram> script;
     for (size_t at = 0; at + 4 <= size;) {
-        ScriptedDatagram datagram;
-        datagram.polls_before = data[at] * data[at] / 16;
-        datagram.from = senders[data[at + 1] & 3];
         const size_t length = ((data[at + 2] << 8) | data[at + 3]) % (kMaxDatagram + 1);
-        at += 4;
-        const size_t present = length < size - at ? length : size - at;
-        datagram.bytes.assign(data + at, data + at + present);
-        datagram.bytes.resize(length, 0x5A);
-        at += present;
-        *polls_total += datagram.polls_before;
-        script.push_back(std::move(datagram));
+        const uint8_t* bytes = data + at + 4;
+        const size_t present = std::min(length, size - at - 4);
+        script.push_back(
+            {data[at] * data[at] / 16, senders[data[at + 1] & 3], {bytes, bytes + present}});
+        script.back().bytes.resize(length, 0x5A);
+        *polls_total += script.back().polls_before;
+        at += 4 + present;
     }
     return script;
 }
@@ -48,21 +45,20 @@ std::vector<ScriptedDatagram> parse_script(const uint8_t* data, size_t size, lon
 // Everything sent is a packet of at most one block; a DATA block (upload) carries the file's
 // bytes at its place, so nothing is read from past the end of the file.
 void check_sent(bool upload, const std::vector<uint8_t>& file) {
-    for (const SentDatagram& d : script_state().sent) {
-        const size_t n = d.bytes.size() - kTftpHeaderSize;
-        fuzz_require(d.bytes.size() >= kTftpHeaderSize && n <= kTftpBlockSize,
+    for (const std::vector<uint8_t>& bytes : script_state().sent) {
+        const size_t n = bytes.size() - kTftpHeaderSize;
+        fuzz_require(bytes.size() >= kTftpHeaderSize && n <= kTftpBlockSize,
                      "a sent packet has a header and at most one block");
-        if (!upload || tftp_opcode(d.bytes.data(), d.bytes.size()) != kTftpData) {
+        if (!upload || tftp_opcode(bytes.data(), bytes.size()) != kTftpData) {
             continue;
         }
-        const int block = tftp_block(d.bytes.data(), d.bytes.size());
+        const int block = tftp_block(bytes.data(), bytes.size());
         const size_t from = (block - 1) * kTftpBlockSize;
         fuzz_require(block >= 1 && from + n <= file.size() &&
                          (n == kTftpBlockSize || from + n == file.size()),
                      "a DATA block has its place in the file");
-        fuzz_require(
-            std::equal(d.bytes.begin() + kTftpHeaderSize, d.bytes.end(), file.begin() + from),
-            "DATA carries the file");
+        fuzz_require(std::equal(bytes.begin() + kTftpHeaderSize, bytes.end(), file.begin() + from),
+                     "DATA carries the file");
     }
 }
 

@@ -11,7 +11,7 @@
 static ScriptState state;
 
 void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script, bool port_free) {
-    state = {start_ms == 0 ? 1 : start_ms, std::move(script), 0, {}, port_free, 0, 0};
+    state = {start_ms == 0 ? 1 : start_ms, std::move(script), 0, {}, {}, {}, port_free, 0, 0};
 }
 
 const ScriptState& script_state() {
@@ -68,7 +68,9 @@ int udp_recv_from(Socket, void* buffer, int size, Endpoint* from) {
 
 int udp_send_to(Socket, const void* data, int length, const Endpoint* to) {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    state.sent.push_back({*to, std::vector<uint8_t>(bytes, bytes + length), state.now_ms});
+    state.sent.emplace_back(bytes, bytes + length);
+    state.sent_to.push_back(*to);
+    state.sent_at_ms.push_back(state.now_ms);
     return length;
 }
 

@@ -14,17 +14,13 @@ struct ScriptedDatagram {
     std::vector<uint8_t> bytes;
 };
 
-struct SentDatagram {
-    Endpoint to;
-    std::vector<uint8_t> bytes;
-    int32_t at_ms;
-};
-
 struct ScriptState {
     int32_t now_ms;
     std::vector<ScriptedDatagram> script;
-    size_t next;  // the next datagram of the script to arrive
-    std::vector<SentDatagram> sent;
+    size_t next;                             // the next datagram of the script to arrive
+    std::vector<std::vector<uint8_t>> sent;  // each datagram sent, with its address and time
+    std::vector<Endpoint> sent_to;
+    std::vector<int32_t> sent_at_ms;
     bool port_free;    // false: no socket can be opened
     int open_sockets;  // opened and not yet closed
     long waits;        // empty waits of the client

@@ -38,6 +38,10 @@ Packet block(const Packet& file, int n) {
                           std::min(kTftpBlockSize, file.size() - from));
 }
 
+// Three blocks, the last one short.
+const Packet kFile = file_bytes(1500);
+const Packet kData1 = block(kFile, 1), kData2 = block(kFile, 2), kData3 = block(kFile, 3);
+
 Packet ack(size_t n) {
     return tftp_make_ack(static_cast<uint16_t>(n));
 }
@@ -45,14 +49,6 @@ Packet ack(size_t n) {
 const Packet kRrq = tftp_make_request(kTftpRrq, "x");
 const Packet kWrq = tftp_make_request(kTftpWrq, "x");
 const Packet kClientError = tftp_make_error(4, "ERROR");
-
-std::vector<Packet> sent() {
-    std::vector<Packet> packets;
-    for (const SentDatagram& d : script_state().sent) {
-        packets.push_back(d.bytes);
-    }
-    return packets;
-}
 
 struct Client : testing::Test {
     std::string local = testing::TempDir() + "tftp_client_test." + std::to_string(getpid());
@@ -76,9 +72,9 @@ struct Client : testing::Test {
                          : tftp_download(kPhone, "x", local.c_str(), &received),
                   1);
         EXPECT_EQ(received, upload ? -1 : static_cast<int32_t>(read_local().size()));
-        EXPECT_EQ(script_state().sent[0].to.port, script_endpoint(kPhone, 69).port);
+        EXPECT_EQ(script_state().sent_to[0].port, script_endpoint(kPhone, 69).port);
         EXPECT_EQ(script_state().open_sockets, 0);
-        return sent();
+        return script_state().sent;
     }
     // How a transfer ends, as its own record tells it for kvxctl's reasons: a packet that ends it
     // gets the client's ERROR, a packet repeats only after three seconds of silence, and a failed
@@ -87,7 +83,7 @@ struct Client : testing::Test {
                     const std::vector<Packet>& expected, const char* device = kPhone,
                     int direction = 0) {
         SCOPED_TRACE(end);
-        static Packet file = file_bytes(1500);
+        static Packet file = kFile;
         static uint8_t buffer[1024];
         const bool upload = !expected.empty() && expected[0] == kWrq;
         TftpTransfer t = {};
@@ -102,11 +98,11 @@ struct Client : testing::Test {
         t.local = path.c_str();
         script_reset(1000, std::move(script), end != kTftpNoSocket);
         EXPECT_EQ(tftp_run(&t), -1);
-        EXPECT_EQ(sent(), expected);
-        const std::vector<SentDatagram>& packets = script_state().sent;
-        for (size_t i = 1; i < packets.size(); ++i) {
-            if (packets[i].bytes == packets[i - 1].bytes) {
-                EXPECT_GT(packets[i].at_ms - packets[i - 1].at_ms, 3000);
+        const ScriptState& s = script_state();
+        EXPECT_EQ(s.sent, expected);
+        for (size_t i = 1; i < s.sent.size(); ++i) {
+            if (s.sent[i] == s.sent[i - 1]) {
+                EXPECT_GT(s.sent_at_ms[i] - s.sent_at_ms[i - 1], 3000);
             }
         }
         EXPECT_EQ(t.end, end);
@@ -177,39 +173,36 @@ TEST_F(Client, UploadsSendTheFirstFiveMillionBytesOfAFileThatHasAny) {
 // another host, then another port of the telephone once its port is fixed; datagrams too long
 // or too short are dropped.
 TEST_F(Client, RepeatsAndStrangersDoNotDisturbTheTransfer) {
-    const Packet file = file_bytes(1500);
     const Endpoint stranger = script_endpoint("10.9.9.9", 4001);
     const Endpoint other_port = script_endpoint(kPhone, 4002);
     const Packet unknown = tftp_make_error(5, "Unknown transfer ID");
-    EXPECT_EQ(transfer(false, {reply(block(file, 1), 0, stranger), reply(block(file, 1)),
-                               reply(block(file, 1)),
-                               reply(tftp_make_data(2, file.data(), 88), 0, other_port),
+    EXPECT_EQ(transfer(false, {reply(kData1, 0, stranger), reply(kData1), reply(kData1),
+                               reply(tftp_make_data(2, kFile.data(), 88), 0, other_port),
                                reply(tftp_make_data(2, Packet(1200).data(), 1200)),
-                               reply({0, 3, 0}), reply(block(file, 2)), reply(block(file, 3))}),
+                               reply({0, 3, 0}), reply(kData2), reply(kData3)}),
               (std::vector<Packet>{kRrq, unknown, ack(1), ack(1), unknown, ack(2), ack(3)}));
-    EXPECT_EQ(read_local(), file);
-    EXPECT_EQ(script_state().sent[1].to.address, stranger.address);
-    EXPECT_EQ(script_state().sent[4].to.port, other_port.port);
+    EXPECT_EQ(read_local(), kFile);
+    EXPECT_EQ(script_state().sent_to[1].address, stranger.address);
+    EXPECT_EQ(script_state().sent_to[4].port, other_port.port);
     EXPECT_EQ(
         transfer(true, {reply(ack(0)), reply(ack(1)), reply(ack(1)), reply(ack(2)), reply(ack(3))}),
-        (std::vector<Packet>{kWrq, block(file, 1), block(file, 2), block(file, 3)}));
+        (std::vector<Packet>{kWrq, kData1, kData2, kData3}));
 }
 
 TEST_F(Client, ARecordSaysHowItsTransferEnded) {
-    const Packet file = file_bytes(1500);
     expect_end(kTftpPeerError, 2, "Access?violation",
                {reply(tftp_make_error(2, "Access\tviolation"))}, {kRrq, kClientError});
-    expect_end(kTftpUnexpected, 4, "", {reply(block(file, 1)), reply(ack(1))},
+    expect_end(kTftpUnexpected, 4, "", {reply(kData1), reply(ack(1))},
                {kRrq, ack(1), kClientError});
     expect_end(kTftpNoAnswer, 0, "", {}, {kRrq, kRrq, kRrq});
     // The expiries add up over the transfer: the third, after progress, ends it.
     expect_end(kTftpStoppedAnswering, 1, "", {reply(ack(0), 350), reply(ack(1), 350)},
-               {kWrq, kWrq, block(file, 1), block(file, 1), block(file, 2)});
+               {kWrq, kWrq, kData1, kData1, kData2});
     // Past the room given: acknowledged, then refused.
-    expect_end(kTftpTooLarge, 0, "",
-               {reply(block(file, 1)), reply(block(file, 2)), reply(block(file, 3))},
+    expect_end(kTftpTooLarge, 0, "", {reply(kData1), reply(kData2), reply(kData3)},
                {kRrq, ack(1), ack(2), ack(3), kClientError});
-    expect_end(kTftpUnwritable, 0, "", {reply(tftp_make_data(1, file.data(), 10))}, {kRrq, ack(1)});
+    expect_end(kTftpUnwritable, 0, "", {reply(tftp_make_data(1, kFile.data(), 10))},
+               {kRrq, ack(1)});
     expect_end(kTftpNoSocket, 0, "", {}, {});
     // Nothing is sent for a request that cannot be made.
     expect_end(kTftpBadRequest, 0, "", {}, {}, "phone.invalid");

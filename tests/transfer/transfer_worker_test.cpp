@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,16 +21,11 @@ PageWindow const kPage = reinterpret_cast<PageWindow>(0x1234);
 constexpr char kSilent[] = "127.0.0.1";
 constexpr char kMissing[] = "no-such-file.mp3";
 
-std::mutex results_lock;
-std::vector<int> results;
 std::atomic<int> callbacks{0};
 
 void record(PageWindow page, int result) {
     EXPECT_EQ(page, kPage);
-    {
-        std::lock_guard<std::mutex> hold(results_lock);
-        results.push_back(result);
-    }
+    EXPECT_EQ(result, -1);  // nothing answers here
     ++callbacks;
 }
 
@@ -49,7 +43,7 @@ TEST(Worker, OneJobAtATimeChainedFromItsCallbackAndStopWaitsForIt) {
     for (int i = 0; i < 2000 && callbacks < 2; ++i) {
         sleep_tick();
     }
-    EXPECT_EQ(results, (std::vector<int>{-1, -1}));
+    EXPECT_EQ(callbacks, 2);
     EXPECT_EQ(progress_recorded(),
               (std::vector<std::string>{"create", "destroy", "create", "destroy"}));
 
@@ -68,7 +62,6 @@ TEST(Worker, OneJobAtATimeChainedFromItsCallbackAndStopWaitsForIt) {
     }
     transfer_stop();
     EXPECT_EQ(callbacks, 3);
-    EXPECT_EQ(results, (std::vector<int>{-1, -1, -1}));
     EXPECT_EQ(progress_recorded(), (std::vector<std::string>{"create", "destroy"}));
     EXPECT_EQ(progress_recorded_page(), kPage);
     transfer_stop();  // a second stop returns at once
