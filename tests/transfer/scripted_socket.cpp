@@ -1,5 +1,4 @@
-// scripted_socket.cpp: the scripted socket and clock (see scripted_socket.h). Single-threaded,
-// like the TFTP client.
+// scripted_socket.cpp: the scripted socket and clock; single-threaded, like the TFTP client.
 #include "scripted_socket.h"
 
 #include <arpa/inet.h>
@@ -75,10 +74,7 @@ int udp_send_to(Socket, const void* data, int length, const Endpoint* to) {
 }
 
 const char* sock_addr_text(const Endpoint* ep) {
-    thread_local char text[INET_ADDRSTRLEN];
-    in_addr address;
-    address.s_addr = ep->address;
-    return inet_ntop(AF_INET, &address, text, sizeof text);
+    return inet_ntoa(in_addr{ep->address});
 }
 
 int backend_resolve(const char*, char*) {
