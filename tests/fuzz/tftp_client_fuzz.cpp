@@ -1,8 +1,7 @@
 // tftp_client_fuzz.cpp: the TFTP client's handling of received datagrams. The transfer tests'
-// scripted socket, linked in place of the real back end, plays the telephone and anyone else
-// on the network; the client uploads or downloads one file through it. The exchanges
-// themselves are the client test's; here, whatever arrives, the client ends, closes its
-// socket, and sends and saves nothing but the file.
+// scripted socket, in place of the real back end, plays the telephone and anyone else; the
+// client uploads or downloads one file through it. The exchanges are the client test's; here,
+// whatever arrives, the client ends, closes its socket, and sends and saves only the file.
 //
 // Input: [setup] then records of [polls][sender][length high][length low][bytes]. Setup bit 0:
 // upload, bits 1-3: the upload's size, bit 4: a clock about to wrap. A record's datagram
@@ -71,10 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool upload = data[0] & 1;
     long polls = 0;
     const std::vector<ScriptedDatagram> script = parse_script(data + 1, size - 1, &polls);
-    std::vector<uint8_t> content(upload ? kUploadSizes[(data[0] >> 1) & 7] : 0);
-    for (size_t i = 0; i < content.size(); ++i) {
-        content[i] = static_cast<uint8_t>(i * 7 + 3);
-    }
+    const std::vector<uint8_t> content = script_file(upload ? kUploadSizes[(data[0] >> 1) & 7] : 0);
     const std::string local =
         fuzz_file(upload ? "upload.bin" : "download.bin", content.data(), content.size());
     if (!upload) {

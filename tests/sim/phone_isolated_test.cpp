@@ -27,9 +27,7 @@ constexpr char kOk[] = "@\r\nresult OK\r\n";
 struct Datagram {
     Packet bytes;
     sockaddr_in from{};
-    int port = 0;
-    int opcode = -1;
-    int block = -1;
+    int port = 0, opcode = -1, block = -1;  // port 0: nothing arrived
     int error() const {
         return opcode == kTftpError ? block : -1;
     }
@@ -95,8 +93,8 @@ struct Rig : testing::Test {
     void send_to(const Packet& bytes, int port) {
         sim_send(client, bytes.data(), bytes.size(), phone_port(port));
     }
-    // The next datagram that reaches the socket within ms (none: port 0), while the phone
-    // handles what arrives for it and what falls due.
+    // The next datagram that reaches the socket within ms, while the phone handles what
+    // arrives for it and what falls due.
     Datagram next(int ms = 2000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         uint8_t buffer[2048];
@@ -171,13 +169,12 @@ struct Rig : testing::Test {
             const Packet ack = tftp_make_ack(static_cast<uint16_t>(got.block));
             peer = got.from;
             sim_send(client, ack.data(), ack.size(), peer);
-            if (got.block != block) {
-                continue;
-            }
-            bytes.insert(bytes.end(), got.bytes.begin() + kTftpHeaderSize, got.bytes.end());
-            ++block;
-            if (got.bytes.size() < kTftpHeaderSize + kTftpBlockSize) {
-                break;
+            if (got.block == block) {
+                bytes.insert(bytes.end(), got.bytes.begin() + kTftpHeaderSize, got.bytes.end());
+                ++block;
+                if (got.bytes.size() < kTftpHeaderSize + kTftpBlockSize) {
+                    break;
+                }
             }
         }
         return bytes;
@@ -305,8 +302,7 @@ TEST_F(Rig, InjectedErrorsAndFullDisksEndATransferAndKeepTheOldFile) {
     EXPECT_EQ(refusal.opcode, kTftpError);
 
     start();
-    // The limit is 100000.
-    EXPECT_EQ(upload("6.bmp", pattern(100352)).error(), kTftpErrDiskFull);
+    EXPECT_EQ(upload("6.bmp", pattern(100352)).error(), kTftpErrDiskFull);  // past 100000
     EXPECT_EQ(stored("6.bmp"), pattern(10));
 
     std::filesystem::create_directories(folder + "/files/hold.mp3/in-the-way");

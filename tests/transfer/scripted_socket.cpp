@@ -23,6 +23,14 @@ Endpoint script_endpoint(const char* address, int port) {
     return ep;
 }
 
+std::vector<uint8_t> script_file(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<uint8_t>(i * 7 + i / 509);
+    }
+    return bytes;
+}
+
 // ---------------------------------------------------------------- the platform's routines
 
 int32_t clock_now() {

@@ -30,3 +30,5 @@ struct ScriptState {
 void script_reset(int32_t start_ms, std::vector<ScriptedDatagram> script, bool port_free = true);
 const ScriptState& script_state();
 Endpoint script_endpoint(const char* address, int port);
+// A file of size bytes whose blocks all differ.
+std::vector<uint8_t> script_file(size_t size);

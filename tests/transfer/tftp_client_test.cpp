@@ -24,14 +24,6 @@ ScriptedDatagram reply(Packet bytes, int polls = 0, Endpoint from = script_endpo
     return {polls, from, std::move(bytes)};
 }
 
-Packet file_bytes(size_t size) {
-    Packet bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(i * 7 + i / 509);
-    }
-    return bytes;
-}
-
 Packet block(const Packet& file, int n) {
     const size_t from = (n - 1) * kTftpBlockSize;
     return tftp_make_data(static_cast<uint16_t>(n), file.data() + from,
@@ -39,7 +31,7 @@ Packet block(const Packet& file, int n) {
 }
 
 // Three blocks, the last one short.
-const Packet kFile = file_bytes(1500);
+const Packet kFile = script_file(1500);
 const Packet kData1 = block(kFile, 1), kData2 = block(kFile, 2), kData3 = block(kFile, 3);
 
 Packet ack(size_t n) {
@@ -131,7 +123,7 @@ TEST_F(Client, FilesGoBlockByBlockAndUploadsReportTheirProgress) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
-        const Packet file = file_bytes(c.size);
+        const Packet file = script_file(c.size);
         std::vector<ScriptedDatagram> script;
         std::vector<Packet> expected = {c.upload ? kWrq : kRrq};
         for (size_t n = 1; n <= c.size / kTftpBlockSize + 1; ++n) {
@@ -157,7 +149,7 @@ TEST_F(Client, UploadsSendTheFirstFiveMillionBytesOfAFileThatHasAny) {
     script_reset(1000, {});
     EXPECT_EQ(tftp_upload(kPhone, local.c_str(), "x"), -1);
     EXPECT_TRUE(script_state().sent.empty());
-    const Packet file = file_bytes(5000001);
+    const Packet file = script_file(5000001);
     write_local(file);
     std::vector<ScriptedDatagram> acks;
     for (size_t n = 0; n <= 9766; ++n) {
@@ -169,9 +161,8 @@ TEST_F(Client, UploadsSendTheFirstFiveMillionBytesOfAFileThatHasAny) {
 }
 
 // A repeated DATA is acknowledged again; a repeated ACK gets no DATA (the Sorcerer's
-// Apprentice), only silence re-sends. Strangers get "Unknown transfer ID" and change nothing:
-// another host, then another port of the telephone once its port is fixed; datagrams too long
-// or too short are dropped.
+// Apprentice). Strangers (another host; another port of the telephone once its port is fixed)
+// get "Unknown transfer ID" and change nothing; too long or too short datagrams are dropped.
 TEST_F(Client, RepeatsAndStrangersDoNotDisturbTheTransfer) {
     const Endpoint stranger = script_endpoint("10.9.9.9", 4001);
     const Endpoint other_port = script_endpoint(kPhone, 4002);
