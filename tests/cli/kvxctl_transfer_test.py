@@ -92,7 +92,8 @@ def page_checks(lan):
     mine = lan.write("mine.cfg", b"Volume=7\nName1=Jazz\nURL1=http://jazz.example/a=1\n"
                                  b"URL2=http://lost.example\nName3=News\nURL3=http://news.ex\n")
     lan.outcome("put", ("stations", "put", mine, "--all", "--wait", "1000"), 0, ok(PHONES))
-    lan.outcome("get", ("stations", "get", PHONES[1], "again.cfg"), 0, ok(PHONES[1:2]))
+    lan.outcome("get", ("stations", "get", "--log", "get.log", PHONES[1], "again.cfg"), 0,
+                ok(PHONES[1:2]))
     fetched = lan.read("again.cfg")  # station_list_test owns the rest of the preparing
     lan.expect_in("the prepared list", b"Name2=News\r\nURL2=http://news.ex\r\n", fetched)
     lan.expect("on every phone", [lan.stored(ip, "mp3.cfg") for ip in PHONES], [fetched] * 3)
