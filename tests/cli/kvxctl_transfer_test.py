@@ -128,6 +128,11 @@ def tftpd_transfers(lan):
         os.chmod(path, 0o644)
         lan.outcome("get", ("get", TFTPD, "stored.bin", "down"), 0, ok([TFTPD]))
         lan.expect("fetched by get", lan.read("down") == lan.read("up"), True)
+        with open(path, "ab") as f:
+            f.write(b"+")
+        lan.outcome("get", ("get", TFTPD, "stored.bin", "big"), 1,
+                    [f"{TFTPD} --- FAIL (the file has more than 5000000 bytes)"])
+        lan.expect("nothing kept of it", lan.read("big"), None)
     finally:
         server.terminate()
         server.wait()
