@@ -172,16 +172,20 @@ def behind_a_router(lan):
     lan.write("other.cfg", station_lines(("Overwritten", "http://example.com/x")))
     run("overwrite", "stations", "put", "other.cfg", "--all", "--target", "10.77.1.0/24",
         "--target", "10.77.2.0/24", lines=ok(EVERYONE))
-    # One list gone, one that may not be sent.
-    kept = ("192.168.77.11", "10.77.1.10")
-    os.remove(os.path.join(lan.folder, "backup", "192.168.77.11.cfg"))
-    lan.write(os.path.join("backup", "10.77.1.10.cfg"), station_lines(("Odd", "ftp://o.ex")))
-    missing, odd = (os.path.join("backup", f"{ip}.cfg").replace("/", "\\" if lan.wine else "/")
-                    for ip in kept)
+    # One list gone, one that may not be sent, one unreadable.
+    kept = ("192.168.77.11", "10.77.1.10", "10.77.1.11")
+    missing, odd, folder = (os.path.join("backup", f"{ip}.cfg") for ip in kept)
+    os.remove(os.path.join(lan.folder, missing))
+    lan.write(odd, station_lines(("Odd", "ftp://o.ex")))
+    os.remove(os.path.join(lan.folder, folder))
+    os.mkdir(os.path.join(lan.folder, folder))
+    missing, odd, folder = (p.replace("/", "\\" if lan.wine else "/")
+                            for p in (missing, odd, folder))
     run("restore", "stations", "put", "--from", "backup", "--all", "--target", "10.77.0.0/22",
         "--rate", "5000", status=1, lines=ok(set(EVERYONE) - set(kept)) | {
             f"192.168.77.11 --- FAIL (no {missing}, skipped)", f"10.77.1.10 --- FAIL ({odd}: "
-            "I/R only supports http protocol. (station \"Odd\" has the URL \"ftp://o.ex\"))"})
+            "I/R only supports http protocol. (station \"Odd\" has the URL \"ftp://o.ex\"))",
+            f"10.77.1.11 --- FAIL (cannot read {folder})"})
     lan.expect("lists back", [phone_stations(lan, ip) for ip in EVERYONE],
                [["Overwritten" if ip in kept else f"Radio of {ip}"] for ip in EVERYONE])
 

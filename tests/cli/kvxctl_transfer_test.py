@@ -9,6 +9,7 @@ import glob
 import hashlib
 import json
 import os
+import re
 import shlex
 import shutil
 import signal
@@ -206,11 +207,13 @@ def fleet(lan):
 
         lan.check("TheProgressLineIsDrawnOnATerminal")  # script(1) gives kvxctl one
         done = subprocess.run(["script", "-qec", shlex.join(lan.command + [
-            "put", PHONE, tone, "hold.mp3"]) + " 2>/dev/null", "/dev/null"], capture_output=True,
-            cwd=lan.folder, timeout=120)
+            "put", PHONE, lan.write("big", data(1500000, 8)), "hold.mp3"]) + " 2>/dev/null",
+            "/dev/null"], capture_output=True, cwd=lan.folder, timeout=120)
         screen = done.stdout.decode()
         lan.expect("exit status", done.returncode, 0)
-        lan.expect_in("line", "0/1 done, 0 failed, 1 running", screen)
+        lan.expect_in("line", "0/1 done, 0 failed, 1 running, 0 KB", screen)
+        lan.expect("redrawn as the bytes go", bool(re.search(r"1 running, [1-9]\d* KB\r", screen)),
+                   True)
         lan.expect_in("result on a line of its own", f"\r{PHONE} --- OK\r\n", screen)
         lan.expect("the line wiped at the end", screen[-2:], " \r")
 
