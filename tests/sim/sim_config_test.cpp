@@ -37,13 +37,16 @@ TEST(FaultPlan, SwitchesMaySitOnSeparateLinesOrBetweenBlanks) {
 
 TEST(FaultPlan, SelectorsTakeNumbersRangesAndShares) {
     std::mt19937 rng(7);
-    const FaultPlan plan = plan_of("dup-tx=2+4-6+10,dup-rx=0%,stray-tx=100%");
-    for (uint32_t n = 1; n <= 12; ++n) {
+    const FaultPlan plan = plan_of("dup-tx=2+4-6+10,dup-rx=0%,stray-tx=100%,drop-rx=25%");
+    int dropped = 0;
+    for (uint32_t n = 1; n <= 1000; ++n) {
         const bool want = n == 2 || (n >= 4 && n <= 6) || n == 10;
         EXPECT_EQ(selector_matches(plan.dup_tx, n, &rng), want) << n;
         EXPECT_FALSE(selector_matches(plan.dup_rx, n, &rng));
         EXPECT_TRUE(selector_matches(plan.stray_tx, n, &rng));
+        dropped += selector_matches(plan.drop_rx, n, &rng);
     }
+    EXPECT_NEAR(dropped, 250, 60);  // about a quarter, drawn from the seeded generator
 }
 
 auto fields(const PhoneSettings& s) {
