@@ -9,6 +9,7 @@ import glob
 import hashlib
 import json
 import os
+import re
 import shlex
 import shutil
 import signal
@@ -92,7 +93,8 @@ def page_checks(lan):
     mine = lan.write("mine.cfg", b"Volume=7\nName1=Jazz\nURL1=http://jazz.example/a=1\n"
                                  b"URL2=http://lost.example\nName3=News\nURL3=http://news.ex\n")
     lan.outcome("put", ("stations", "put", mine, "--all", "--wait", "1000"), 0, ok(PHONES))
-    lan.outcome("get", ("stations", "get", PHONES[1], "again.cfg"), 0, ok(PHONES[1:2]))
+    lan.outcome("get", ("stations", "get", "--log", "get.log", PHONES[1], "again.cfg"), 0,
+                ok(PHONES[1:2]))
     fetched = lan.read("again.cfg")  # station_list_test owns the rest of the preparing
     lan.expect_in("the prepared list", b"Name2=News\r\nURL2=http://news.ex\r\n", fetched)
     lan.expect("on every phone", [lan.stored(ip, "mp3.cfg") for ip in PHONES], [fetched] * 3)
@@ -127,6 +129,11 @@ def tftpd_transfers(lan):
         os.chmod(path, 0o644)
         lan.outcome("get", ("get", TFTPD, "stored.bin", "down"), 0, ok([TFTPD]))
         lan.expect("fetched by get", lan.read("down") == lan.read("up"), True)
+        with open(path, "ab") as f:
+            f.write(b"+")
+        lan.outcome("get", ("get", TFTPD, "stored.bin", "big"), 1,
+                    [f"{TFTPD} --- FAIL (the file has more than 5000000 bytes)"])
+        lan.expect("nothing kept of it", lan.read("big"), None)
     finally:
         server.terminate()
         server.wait()
@@ -200,11 +207,13 @@ def fleet(lan):
 
         lan.check("TheProgressLineIsDrawnOnATerminal")  # script(1) gives kvxctl one
         done = subprocess.run(["script", "-qec", shlex.join(lan.command + [
-            "put", PHONE, tone, "hold.mp3"]) + " 2>/dev/null", "/dev/null"], capture_output=True,
-            cwd=lan.folder, timeout=120)
+            "put", PHONE, lan.write("big", data(1500000, 8)), "hold.mp3"]) + " 2>/dev/null",
+            "/dev/null"], capture_output=True, cwd=lan.folder, timeout=120)
         screen = done.stdout.decode()
         lan.expect("exit status", done.returncode, 0)
-        lan.expect_in("line", "0/1 done, 0 failed, 1 running", screen)
+        lan.expect_in("line", "0/1 done, 0 failed, 1 running, 0 KB", screen)
+        lan.expect("redrawn as the bytes go", bool(re.search(r"1 running, [1-9]\d* KB\r", screen)),
+                   True)
         lan.expect_in("result on a line of its own", f"\r{PHONE} --- OK\r\n", screen)
         lan.expect("the line wiped at the end", screen[-2:], " \r")
 
