@@ -75,7 +75,6 @@ struct Client : testing::Test {
                     const std::vector<Packet>& expected, const char* device = kPhone,
                     int direction = 0) {
         SCOPED_TRACE(end);
-        static Packet file = kFile;
         static uint8_t buffer[1024];
         const bool upload = !expected.empty() && expected[0] == kWrq;
         TftpTransfer t = {};
@@ -83,11 +82,10 @@ struct Client : testing::Test {
         t.direction = direction ? direction : upload ? kTftpUpload : kTftpDownload;
         t.remote = "x";
         t.mode = "octet";
-        t.file = upload ? file.data() : buffer;
+        t.file = upload ? const_cast<uint8_t*>(kFile.data()) : buffer;  // an upload only reads
         t.capacity = sizeof buffer;
         t.size = upload ? 1500 : 0;
-        const std::string path = end == kTftpUnwritable ? "/no/such/folder/x" : local;
-        t.local = path.c_str();
+        t.local = end == kTftpUnwritable ? "/no/such/folder/x" : local.c_str();
         script_reset(1000, std::move(script), end != kTftpNoSocket);
         EXPECT_EQ(tftp_run(&t), -1);
         const ScriptState& s = script_state();
