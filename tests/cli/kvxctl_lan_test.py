@@ -46,13 +46,15 @@ def nobody_answers(lan):
                        (("discover", "--rate", "0", "--target", "10.0.0.1"), "from 1 to 100000"),
                        (("misc", "--name", "n" * 32, "--password", "p", "--all"), "at most 31"),
                        (("admin", *ADMIN, "--new-name", "n" * 32, "--all"), "more than 31"),
-                       (("misc", *ADMIN, "--only-failed", "x.log", "--all"), "from the log")):
+                       (("misc", *ADMIN, "--only-failed", "x.log", "--all"), "from the log"),
+                       (("stations",), "usage: kvxctl stations get")):
         lan.outcome(" ".join(("kvxctl",) + args), args, 2, [], says)
     lan.expect("help", lan.outcome("help", ("help", "misc"), 0, None)[0][:18], "usage: kvxctl misc")
     lan.check("APortInUseIsReported")
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as holder:
         holder.bind(("0.0.0.0", 10000))
         lan.outcome("discover", ("discover",), 3, [], "port 10000 is in use")
+        lan.outcome("hold", ("hold", lan.write("x.mp3", b"x"), "--all"), 3, [], "10000 is in use")
 
 
 def credentials(lan):

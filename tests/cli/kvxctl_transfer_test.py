@@ -55,6 +55,11 @@ REFUSALS = [
     (("hold", "4.bmp", PHONE, "--retry", "x"), "--retry x: give a number from 0 to 100"),
     (("hold", "4.bmp", PHONE, "--log", "ftp.cfg/x"), "cannot write the log ftp.cfg/x"),
     (("hold", "4.bmp", "--only-failed", "no.log"), "cannot read the log no.log"),
+    (("hold", "4.bmp", PHONE, "--parallel", "0"), "--parallel 0: give a number from 1 to 64"),
+    (("stations", "put", "none.cfg", PHONE), "You can not upload an empty list."),
+    (("stations", "get", PHONE, "ftp.cfg/x"), "cannot write ftp.cfg/x"),
+    (("put", PHONE, "4.bmp"), "give the address, FILE and REMOTE"),
+    (("banner", "4"), "give the slot and the bitmap file"),
 ]
 
 
@@ -76,6 +81,7 @@ def page_checks(lan):
     lan.write("over", data(5000001, 7))
     lan.write("colour.bmp", bitmap(24))
     lan.write("ftp.cfg", b"Name1=A\nURL1=http://a.example\nName4=B\nURL4=ftp://b.example\n")
+    lan.write("none.cfg", b"Volume=3\n")
     requests = sum(lan.events(ip).count("tftp-request ") for ip in PHONES)
     for args, message in REFUSALS:
         lan.outcome(" ".join(args), args, 2, [], message)
@@ -195,6 +201,7 @@ def fleet(lan):
         for args in (("put", PHONE, tone, "hold.mp3"), ("hold", tone, PHONE, "--parallel", "1")):
             lan.outcome(args[0], args, 3, [], "UDP port 70, from which files are transferred, "
                                               "is in use")
+            lan.outcome("a dry run, which needs no port", (*args, "--dry-run"), 0, None)
         lan.expect("transfers and commands sent", sent(), before)
         lan.outcome("from ports of the system's choosing", ("hold", tone, PHONE, "--parallel",
                                                             "2"), 0, [f"{PHONE} --- OK"])
