@@ -47,9 +47,8 @@ void check_list(const std::vector<std::string>& list, bool bare_only) {
             continue;
         }
         fuzz_require(!bare_only, "the master list holds bare addresses");
-        const std::string rest = entry.substr(blank);
-        fuzz_require(rest.rfind(" --- ", 0) == 0, "a result follows \" --- \"");
-        const std::string result = rest.substr(5);
+        fuzz_require(entry.compare(blank, 5, " --- ") == 0, "a result follows \" --- \"");
+        const std::string result = entry.substr(blank + 5);
         fuzz_require(!result.empty() && result.size() < static_cast<size_t>(kResultSize) &&
                          result.find_first_of(" \t\r\n\v\f") == std::string::npos,
                      "a result is one short word");
