@@ -8,7 +8,6 @@ no kvxctl.
 """
 import json
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -49,12 +48,10 @@ def main():
     kvxctl, kvxphone = (os.path.abspath(p) for p in sys.argv[1:])
     if "KVX_SITE_A_NS" not in os.environ:
         lans(kvxctl, kvxphone)
-    sites = {"site-a": (os.environ["KVX_SITE_A_NS"], os.environ["KVX_SITE_A_PHONES"].split(),
-                        os.environ["KVX_SITE_A_STATE"]),
-             "site-b": (os.environ["KVX_LAN_NS"], os.environ["KVX_LAN_PHONES"].split(),
-                        os.environ["KVX_LAN_STATE"])}
-    scratch = tempfile.mkdtemp(prefix="kvx-playbook-")
-    try:
+    lan = os.environ
+    sites = {site: (lan[f"{v}_NS"], lan[f"{v}_PHONES"].split(), lan[f"{v}_STATE"])
+             for site, v in (("site-a", "KVX_SITE_A"), ("site-b", "KVX_LAN"))}
+    with tempfile.TemporaryDirectory(prefix="kvx-playbook-", ignore_cleanup_errors=True) as scratch:
         music = os.path.join(scratch, "music.mp3")
         with open(music, "wb") as f:
             f.write(os.urandom(3000))
@@ -74,11 +71,8 @@ def main():
                                "-e", f"kvx_file={music}", "-e", f"kvx_report_dir={report_dir}"],
                               capture_output=True, text=True, timeout=600, env=env)
         print(done.stdout[-3000:], done.stderr[-2000:], sep="\n")
-        expect(done.returncode != 0, "the playbook fails when a site failed "
-                                     f"(status {done.returncode})")
+        expect(done.returncode != 0, f"the playbook fails when a site failed ({done.returncode})")
         check_report(report_dir, sites, music)
-    finally:
-        shutil.rmtree(scratch, ignore_errors=True)
     return finish("check_playbook")
 
 
@@ -86,8 +80,7 @@ def check_report(report_dir, sites, music):
     # A missing or unreadable report ends the check with its exception.
     with open(os.path.join(report_dir, "report.json")) as f:
         report = {s["site"]: s for s in json.load(f)["sites"]}
-    with open(os.path.join(report_dir, "report.txt")) as f:
-        text = f.read()
+    text = open(os.path.join(report_dir, "report.txt")).read()
     print(text)
     expect(list(report) == ["site-a", "site-b", "site-c"], f"one entry per site ({list(report)})")
     sent = open(music, "rb").read()

@@ -8,18 +8,6 @@
 #include <map>
 #include <string>
 
-namespace {
-
-std::map<std::string, std::string> scratch_files;
-
-void remove_scratch_files() {
-    for (const auto& entry : scratch_files) {
-        remove(entry.second.c_str());
-    }
-}
-
-}  // namespace
-
 void fuzz_require(bool ok, const char* what) {
     if (!ok) {
         fprintf(stderr, "fuzz invariant broken: %s\n", what);
@@ -28,10 +16,14 @@ void fuzz_require(bool ok, const char* what) {
 }
 
 const char* fuzz_file(const char* name, const uint8_t* data, size_t size) {
-    std::string& path = scratch_files[name];
+    static std::map<std::string, std::string> paths;
+    [[maybe_unused]] static const int registered = atexit([] {
+        for (const auto& entry : paths) {
+            remove(entry.second.c_str());
+        }
+    });
+    std::string& path = paths[name];
     if (path.empty()) {
-        static const int registered = atexit(remove_scratch_files);
-        (void)registered;
         // In memory where possible: a file per input on disk would slow fuzzing thirtyfold.
         const char* tmpdir = getenv("TMPDIR");
         const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : tmpdir ? tmpdir : "/tmp";

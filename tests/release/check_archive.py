@@ -7,7 +7,6 @@ carry the build's version (check_msi runs them).
 """
 import os
 import re
-import shutil
 import struct
 import subprocess
 import sys
@@ -18,11 +17,9 @@ sys.dont_write_bytecode = True  # nothing of a test run lands in the source tree
 from release_check import ROOT, cpack, expect, main  # noqa: E402
 
 # DLLs that every Windows has; anything else would have to be shipped.
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll",
-               "wsock32.dll", "iphlpapi.dll", "msvcrt.dll", "advapi32.dll", "shell32.dll",
-               "ws2_32.dll"}
-SUBSYSTEMS = {"kvxutil.exe": "00000002\t(Windows GUI)",
-              "kvxctl.exe": "00000003\t(Windows CUI)"}
+SYSTEM_DLLS = {f"{n}.dll" for n in ("kernel32 user32 gdi32 comctl32 comdlg32 wsock32 iphlpapi "
+                                     "msvcrt advapi32 shell32 ws2_32").split()}
+SUBSYSTEMS = {"kvxutil.exe": "00000002\t(Windows GUI)", "kvxctl.exe": "00000003\t(Windows CUI)"}
 
 
 def objdump(path, option):
@@ -61,11 +58,10 @@ def check(archive, version, _build):
     expect(folder == f"kvx-{version}-win64", f"the archive is named kvx-{version}-win64.zip "
                                              f"({os.path.basename(archive)})")
     wanted = {f"{folder}/{n}" for n in ("kvxutil.exe", "kvxctl.exe", "README.md", "LICENSE")}
-    unpacked = tempfile.mkdtemp(prefix="kvx-release-")
-    try:
-        with zipfile.ZipFile(archive) as z:
-            names = {n for n in z.namelist() if not n.endswith("/")}
-            z.extractall(unpacked)
+    with tempfile.TemporaryDirectory(prefix="kvx-release-") as unpacked, \
+            zipfile.ZipFile(archive) as z:
+        names = {n for n in z.namelist() if not n.endswith("/")}
+        z.extractall(unpacked)
         expect(names == wanted, f"the archive holds exactly {sorted(wanted)} ({sorted(names)})")
         for text in ("README.md", "LICENSE"):
             path = os.path.join(unpacked, folder, text)
@@ -75,8 +71,6 @@ def check(archive, version, _build):
             path = os.path.join(unpacked, folder, program)
             if os.path.exists(path):
                 check_program(program, path, version)
-    finally:
-        shutil.rmtree(unpacked)
 
 
 sys.exit(main("check_archive", check, cpack(".zip")))

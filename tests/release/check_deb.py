@@ -5,7 +5,6 @@ programs, man page and completion unpacked into a scratch folder (never installe
     check_deb.py BUILD_DIR [PACKAGE.deb]   check the package (default: make one from BUILD_DIR)
 """
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -68,15 +67,12 @@ def check(package, version, _build):
     lintian = run("lintian", package)
     print(lintian.stdout, end="")
     expect(lintian.returncode == 0, "lintian reports no error")  # it fails on an error
-    tree = tempfile.mkdtemp(prefix="kvx-deb-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="kvx-deb-") as tree:
         expect(run("dpkg-deb", "-x", package, tree).returncode == 0, "dpkg-deb -x unpacks it")
         files = {os.path.relpath(os.path.join(d, f), tree)
                  for d, _, names in os.walk(tree) for f in names}
         expect(files == FILES, f"it holds exactly {sorted(FILES)} (it holds {sorted(files)})")
         check_unpacked(tree, version)
-    finally:
-        shutil.rmtree(tree)
 
 
 sys.exit(main("check_deb", check, cpack(".deb")))

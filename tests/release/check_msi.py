@@ -49,19 +49,15 @@ class Wine:
         shutil.rmtree(self.prefix, ignore_errors=True)
 
 
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 def check_install(build, msi, version):
     staged = os.path.join(build, "msi")
-    newer = os.path.join(tempfile.mkdtemp(prefix="kvx-msi-"), "newer.msi")
-    subprocess.run(["wixl", "--arch", "x64", "--define", f"Version={version}.1", "--output",
-                    newer, os.path.join(staged, "kvx.wxs")], check=True, **QUIET)
     wine = Wine()
     try:
+        newer = os.path.join(wine.prefix, "newer.msi")
+        subprocess.run(["wixl", "--arch", "x64", "--define", f"Version={version}.1", "--output",
+                        newer, os.path.join(staged, "kvx.wxs")], check=True, **QUIET)
         folder = os.path.join(wine.prefix, "drive_c", "Program Files", NAME)
-        done = wine.run("msiexec", "/i", windows_path(msi), "/qn")
+        done = wine.run("msiexec", "/i", "Z:" + msi.replace("/", "\\"), "/qn")
         expect(done.returncode == 0, f"msiexec /i /qn succeeds (status {done.returncode})")
         present = set(os.listdir(folder)) if os.path.isdir(folder) else set()
         same = {n for n in present & FILES if open(os.path.join(folder, n), "rb").read() ==
@@ -79,19 +75,18 @@ def check_install(build, msi, version):
         expect(done.returncode == 0 and done.stdout.strip() == f"kvxctl {version}",
                f"the installed kvxctl.exe runs ({done.stdout.strip()!r})")
 
-        done = wine.run("msiexec", "/i", windows_path(newer), "/qn")
+        done = wine.run("msiexec", "/i", "Z:" + newer.replace("/", "\\"), "/qn")
         after = wine.products()
         expect(done.returncode == 0 and len(after) == 1 and after != first,
                f"version {version}.1 replaces {version} ({first} then {after})")
 
-        done = wine.run("msiexec", "/x", windows_path(newer), "/qn")
+        done = wine.run("msiexec", "/x", "Z:" + newer.replace("/", "\\"), "/qn")
         expect(done.returncode == 0, f"msiexec /x /qn succeeds (status {done.returncode})")
         left = [p for p in [folder] + links if os.path.exists(p)]
         expect(not left, f"uninstalling removes the files and the shortcut (left: {left})")
         expect(not wine.products(), "and the uninstall entry")
     finally:
         wine.close()
-        shutil.rmtree(os.path.dirname(newer), ignore_errors=True)
 
 
 def make(build, version):

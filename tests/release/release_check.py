@@ -15,12 +15,6 @@ def expect(ok, what):
         failures.append(what)
 
 
-def build_version(build):
-    with open(os.path.join(build, "CMakeCache.txt")) as f:
-        return next(line.strip().split("=", 1)[1] for line in f
-                    if line.startswith("CMAKE_PROJECT_VERSION:"))
-
-
 def finish(name):
     print(f"{name}: {len(failures)} failed")
     return 1 if failures else 0
@@ -46,7 +40,9 @@ def main(name, check, make):
         print(f"usage: {name} BUILD_DIR [PACKAGE]", file=sys.stderr)
         return 2
     build = os.path.abspath(sys.argv[1])
-    version = build_version(build)
+    with open(os.path.join(build, "CMakeCache.txt")) as f:
+        version = next(line.strip().split("=", 1)[1] for line in f
+                       if line.startswith("CMAKE_PROJECT_VERSION:"))
     package = os.path.abspath(sys.argv[2]) if len(sys.argv) == 3 else make(build, version)
     if package:
         check(package, version, build)

@@ -5,16 +5,12 @@
 
 #include <fstream>
 
-namespace {
-
-std::string program_folder() {
+static std::string program_folder() {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, sizeof path);
     const std::string folder = path;
     return folder.substr(0, folder.find_last_of('\\'));
 }
-
-}  // namespace
 
 SheetDriver::~SheetDriver() {
     if (process_.hProcess) {
@@ -34,12 +30,8 @@ bool SheetDriver::start(const std::string& folder, const std::string& program) {
                         &startup, &process_)) {
         return false;
     }
-    wait_until(
-        [this] {
-            sheet_ = own_window(nullptr, "Norvik KVX-350RT Utility - 1.0");
-            return sheet_ != nullptr;
-        },
-        30000);
+    const char* title = "Norvik KVX-350RT Utility - 1.0";
+    wait_until([&] { return (sheet_ = own_window(nullptr, title)) != nullptr; }, 30000);
     settle(300);
     return sheet_ != nullptr;
 }
@@ -145,21 +137,17 @@ int SheetDriver::close(int ms, DWORD* took_ms) {
 bool SheetDriver::screenshot(const std::string& path) const {
     RECT area;
     GetWindowRect(sheet_, &area);
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = area.right - area.left;
-    info.biHeight = area.bottom - area.top;
-    info.biPlanes = 1;
-    info.biBitCount = 32;
+    const LONG width = area.right - area.left, height = area.bottom - area.top;
+    BITMAPINFOHEADER info = {sizeof info, width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
     const HBITMAP bitmap = CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&info),
                                             DIB_RGB_COLORS, &bits, nullptr, 0);
     const HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, info.biWidth, info.biHeight, screen, area.left, area.top, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     GdiFlush();
-    const DWORD pixels = static_cast<DWORD>(info.biWidth * info.biHeight * 4);
+    const DWORD pixels = static_cast<DWORD>(width * height * 4);
     const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
     const BITMAPFILEHEADER header = {0x4D42, offset + pixels, 0, 0, offset};
     std::ofstream out(path, std::ios::binary);

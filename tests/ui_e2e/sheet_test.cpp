@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "resource.h"
 #include "sheet_driver.h"
@@ -38,11 +38,9 @@ std::string write_file(const std::string& name, size_t size, const std::string& 
 
 // A file of a phone's state folder, as the phone keeps it.
 std::string phone_file(const std::string& phone, const std::string& name) {
-    std::string path = "Z:" + std::string(getenv("KVX_LAN_STATE")) + "/" + phone + "/" + name;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    std::stringstream all;
-    all << std::ifstream(path, std::ios::binary).rdbuf();
-    return all.str();
+    std::ifstream in("Z:" + std::string(getenv("KVX_LAN_STATE")) + "/" + phone + "/" + name,
+                     std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The value of key in the phone's settings file.
