@@ -195,6 +195,7 @@ TEST_F(Rig, DeviceChannelSwitches) {
         {"", "?", {kDiscoveryReply}},
         {"", kAdmin, {kOk}},
         {"", "hello", {}},
+        {"", std::string(2001, '?'), {}},  // longer than any datagram of the utility
         {"silent", "?", {}},
         {"silent", kAdmin, {}},
         {"discovery-silent", "?", {}},
@@ -232,6 +233,7 @@ TEST_F(Rig, RefusedRequestsGetTheirErrorCode) {
         int code;
     };
     const Case cases[] = {
+        {"", Packet{0, 9, 0, 1}, kTftpErrIllegal},
         {"", tftp_make_request(kTftpWrq, "evil.txt"), kTftpErrAccess},
         {"", tftp_make_request(kTftpWrq, "../hold.mp3"), kTftpErrAccess},
         {"", tftp_make_request(kTftpWrq, "7.bmp"), kTftpErrAccess},
@@ -249,6 +251,12 @@ TEST_F(Rig, RefusedRequestsGetTheirErrorCode) {
             << c.faults << " " << std::string(c.packet.begin() + 2, c.packet.end());
     }
     EXPECT_FALSE(std::filesystem::exists(folder + "/files/evil.txt"));
+    // Options are ignored (the phone takes 512-byte blocks only), not refused.
+    Packet request = tftp_make_request(kTftpWrq, "hold.mp3");
+    const std::string options = std::string("blksize") + '\0' + "1024" + '\0';
+    request.insert(request.end(), options.begin(), options.end());
+    send_to(request, kTftpPort);
+    EXPECT_EQ(next().opcode, kTftpAck);
 }
 
 // Files of every size, and packet faults that a careful client rides out: the file arrives
@@ -298,6 +306,7 @@ TEST_F(Rig, InjectedErrorsAndFullDisksEndATransferAndKeepTheOldFile) {
     ASSERT_EQ(upload("5.bmp", pattern(1500)).opcode, kTftpAck);
     set_faults("error-block=2,serve-stored");
     EXPECT_EQ(upload("6.bmp", pattern(1500)).error(), kTftpErrUndefined);
+    set_faults("error-block=x");  // refused: the switches before it stay
     EXPECT_EQ(download("5.bmp").size(), 512u);
     EXPECT_EQ(refusal.opcode, kTftpError);
 
