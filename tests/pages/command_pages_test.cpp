@@ -28,8 +28,7 @@ std::string outcome(FrameBuilder build, PageWindow page) {
     }
     EXPECT_TRUE(messages().empty());
     rc4_crypt(frame.bytes + 2, kModelId, frame.length - 2);
-    return std::string(reinterpret_cast<const char*>(frame.bytes),
-                       static_cast<size_t>(frame.length));
+    return {reinterpret_cast<const char*>(frame.bytes), static_cast<size_t>(frame.length)};
 }
 
 TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
@@ -38,11 +37,12 @@ TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
     const std::string bad = "Invalid!: Name and Password only accepts A~Z, a~z, 0~9.";
     const std::string name(kAdminNameMax, 'N');
     const std::string pw(kAdminPasswordMax, '7');
-    // Admin: old name, Change ("x" ticks it), new name, old, new and confirmed password.
-    const struct {
+    struct Case {
         Texts fields;
         std::string expected;
-    } admin_cases[] = {
+    };
+    // Admin: old name, Change ("x" ticks it), new name, old, new and confirmed password.
+    const Case admin_cases[] = {
         {{"", "", "", "", "", ""}, no_name},
         {{"admin", "x", "", "", "", ""}, "Invalid!: Administrator Name can not be blank."},
         {{"admin", "", "", "", "b2", "b2"}, no_password},
@@ -62,10 +62,7 @@ TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
          "@ " + name + ";!sep!;" + name + ";!sep!;" + pw + ";!sep!;" + pw},
     };
     // Misc.: name, password and the four boxes' selections; the texts go as typed.
-    const struct {
-        Texts fields;
-        std::string expected;
-    } misc_cases[] = {
+    const Case misc_cases[] = {
         {{"", "", "0", "0", "0", "1"}, no_name},
         {{"admin", "", "0", "0", "0", "1"}, no_password},
         {{"admin", "secret", "8", "2", "1", "0"}, "# admin;!sep!;secret;!sep!;8210"},

@@ -14,17 +14,15 @@ struct IrListPage : PageTest {
     fs::path previous_directory = fs::current_path();
     fs::path work = fs::path(testing::TempDir()) / "irlist";
 
-    void SetUp() override {
-        PageTest::SetUp();
+    IrListPage() {
         fs::remove_all(work);
         fs::create_directories(work);
         fs::current_path(work);
         page = open(irlist_page_init, irlist_page_activate, {"10.0.0.1", "10.0.0.2", "10.0.0.3"});
     }
-    void TearDown() override {
+    ~IrListPage() override {
         fs::current_path(previous_directory);
         fs::remove_all(work);
-        PageTest::TearDown();
     }
     void press(int id) {
         dispatch_command(irlist_page_command, page, id, kSelectionChanged);
