@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "channel.h"
 #include "command_cipher.h"
@@ -30,10 +29,10 @@ bool within_5s(Condition done) {
     return done();
 }
 
-// The list's entries once they are these, or after 5 s.
-Entries settled(PageWindow page, int list, const Entries& wanted) {
+// That the list's entries become these within 5 s.
+void expect_settled(PageWindow page, int list, const Entries& wanted) {
     within_5s([&] { return entries(page, list) == wanted; });
-    return entries(page, list);
+    EXPECT_EQ(entries(page, list), wanted);
 }
 
 // Returns once the receive thread has asked for datagrams this many times in all: each asks
@@ -80,24 +79,22 @@ struct Channel : testing::Test {
 
     // A datagram to the channel from a telephone at one of the addresses that loopback-lan
     // gives the namespace: sent to that local address, it comes from it.
-    void reply_from(const char* address, const std::string& datagram) const {
+    void reply_from(const std::string& address, const std::string& datagram) const {
         Endpoint to;
-        sock_make_addr(&to, address, kChannelPort);
+        sock_make_addr(&to, address.c_str(), kChannelPort);
         ASSERT_EQ(udp_send_to(replies, datagram.data(), static_cast<int>(datagram.size()), &to),
                   static_cast<int>(datagram.size()));
     }
-    // The next datagram that reaches port 9999, skipping discovery requests when asked to;
-    // "(nothing)" when none comes within 5 s.
-    std::string phone_receives(bool skip_requests, int* from_port = nullptr) const {
+    // The next datagram that reaches port 9999, and its source port, skipping discovery
+    // requests when asked to; "(nothing)" when none comes within 5 s.
+    std::string phone_receives(bool skip_requests, int* from_port) const {
         char buffer[4096];
         Endpoint from;
         while (sock_wait_readable(phone, 5000) == 1) {
             const int n = udp_recv_from(phone, buffer, sizeof buffer, &from);
             const std::string datagram(buffer, static_cast<size_t>(n > 0 ? n : 0));
             if (n >= 0 && !(skip_requests && datagram == "?")) {
-                if (from_port) {
-                    sock_split_addr(&from, nullptr, from_port);
-                }
+                sock_split_addr(&from, nullptr, from_port);
                 return datagram;
             }
         }
@@ -137,9 +134,8 @@ TEST_F(Channel, RepliesAfterAnEndedRequestAreDroppedAndItsListStaysWhole) {
     ASSERT_EQ(discover_devices(admin, kAdminList), 0);
     const int calls = probe_receive_calls();
     for (int round = 0; round < 16; ++round) {
-        for (const char* address : {"10.77.78.2", "10.77.78.3", "10.77.78.4", "10.77.78.5",
-                                    "10.77.78.6", "10.77.78.7", "10.77.78.8", "10.77.78.9"}) {
-            reply_from(address, kGoodReply);
+        for (int host = 2; host <= 9; ++host) {
+            reply_from("10.77.78." + std::to_string(host), kGoodReply);
         }
     }
     channel_end_request();
@@ -155,7 +151,8 @@ TEST_F(Channel, RepliesAfterAnEndedRequestAreDroppedAndItsListStaysWhole) {
 // A discovery broadcasts one byte; which lists its replies fill is device_list_test's.
 TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    EXPECT_EQ(phone_receives(false), "?");
+    int port = 0;
+    EXPECT_EQ(phone_receives(false, &port), "?");
     // Addresses that name no telephone send nothing and keep the discovery as the request.
     for (const char* address : {"1.2.3.999", "", "255.255.255.255", "0.0.0.0", "10.0.0.1.5"}) {
         send(address, frame_of("must not be sent"));
@@ -163,7 +160,7 @@ TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
     send(nullptr, frame_of("must not be sent"));
     reply_from("10.77.78.2", kResultOk);
     reply_from("10.77.78.3", kGoodReply);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.3"}), (Entries{"10.77.78.3"}));
+    expect_settled(master, kMasterListId, {"10.77.78.3"});
     EXPECT_EQ(ui_list_count(admin, kAdminList), 0);
 
     // The fourth payload byte equals the keystream there and scrambles to 0: still sent whole.
@@ -174,31 +171,25 @@ TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
     const CommandFrame frame = frame_of(payload);
     ASSERT_EQ(frame.bytes[2 + 3], 0);
     send("127.0.0.1", frame);
-    int port = 0;
     EXPECT_EQ(phone_receives(true, &port),
               std::string(reinterpret_cast<const char*>(frame.bytes), 10));
     EXPECT_EQ(port, kChannelPort);
     reply_from("127.0.0.1", kResultOk);
-    const Entries annotated = {"127.0.0.1 --- OK"};
-    EXPECT_EQ(settled(admin, kAdminList, annotated), annotated);
+    expect_settled(admin, kAdminList, {"127.0.0.1 --- OK"});
     EXPECT_EQ(entries(master, kMasterListId), Entries{"10.77.78.3"});
 }
 
 TEST_F(Channel, UnreadableDatagramsAreDroppedButADeadSocketEndsReceiving) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    std::string oversized = kGoodReply + "\n";
-    oversized.resize(kDatagramMax + 1, 'x');
-    reply_from("10.77.78.2", oversized);
+    const std::string padded = kGoodReply + "\n" + std::string(kDatagramMax, 'x');
+    reply_from("10.77.78.2", padded.substr(0, kDatagramMax + 1));
     reply_from("10.77.78.3", "");
-    std::string largest = kGoodReply + "\n";
-    largest.resize(kDatagramMax, 'y');
-    reply_from("10.77.78.4", largest);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.4"}), (Entries{"10.77.78.4"}));
+    reply_from("10.77.78.4", padded.substr(0, kDatagramMax));
+    expect_settled(master, kMasterListId, {"10.77.78.4"});
 
     probe_fail_receives(3, false);
     reply_from("10.77.78.5", kGoodReply);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.4", "10.77.78.5"}),
-              (Entries{"10.77.78.4", "10.77.78.5"}));
+    expect_settled(master, kMasterListId, {"10.77.78.4", "10.77.78.5"});
 
     // A socket that has gone away ends the receive thread for good.
     probe_fail_receives(1, true);

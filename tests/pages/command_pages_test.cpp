@@ -100,7 +100,6 @@ TEST_F(PageTest, AdminChangeUnlocksTheNewNameAndNothingIsSentWithoutATarget) {
     }
     dispatch_command(admin_page_command, page, IDC_ADMIN_UPGRADE, 0);
     EXPECT_EQ(messages(), Texts{"Warning!: Please select a target device."});
-    headless_messages_clear();
     dispatch_command(admin_page_command, page, IDC_ADMIN_UPGRADE_ALL, 0);
     EXPECT_EQ(messages(), Texts{"Invalid!: Please input Administrator Name."});
     EXPECT_EQ(ui_busy.load(), 0);
@@ -125,7 +124,6 @@ TEST_F(PageTest, MiscSelectionsComeBackToTheLastFrameBuilt) {
 TEST_F(PageTest, BannerSlotIsRememberedOnlyWhenAnUploadGetsPastTheCheck) {
     const PageWindow page = open(banner_page_init, banner_page_activate, {"10.0.0.1", "10.0.0.2"});
     auto upload = [&](int slot, const std::string& file, int id) {
-        headless_messages_clear();
         ui_set_text(page, IDC_BANNER_PATH, write_file("banner.bmp", file).c_str());
         ui_combo_select(page, IDC_BANNER_SLOT, slot);
         dispatch_command(banner_page_command, page, id, 0);

@@ -40,7 +40,6 @@ TEST_F(Mp3Page, SingleUploadChecksTheFileForItsToneThenReportsAndRefreshes) {
     write_file("tone.mp3", std::string(61440, 'x'));
     for (const auto& c : cases) {
         recorded_jobs.clear();
-        headless_messages_clear();
         ui_list_clear(master, IDC_MP3_LIST);
         fill_master({"192.168.77.10", "192.168.77.2"});
         ui_list_select(master, IDC_MP3_LIST, 1);  // sorted: .10 before .2

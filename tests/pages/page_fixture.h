@@ -59,13 +59,14 @@ inline std::string write_file(const std::string& name, const std::string& bytes)
     return testing::TempDir() + name;
 }
 
-// Message boxes as "caption: text".
+// Message boxes as "caption: text", taken: the next call sees only newer ones.
 inline Texts messages() {
     Texts out;
     HeadlessMessage message;
     for (int i = 0; headless_message_get(i, &message) == 0; ++i) {
         out.push_back(std::string(message.caption) + ": " + message.text);
     }
+    headless_messages_clear();
     return out;
 }
 
