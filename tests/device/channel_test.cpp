@@ -41,30 +41,21 @@ void received(int calls) {
     ASSERT_TRUE(within_5s([&] { return probe_receive_calls() >= calls; }));
 }
 
-CommandFrame frame_of(std::string payload) {
-    CommandFrame frame;
-    build_command_frame("@ ", &payload[0], &frame);
-    return frame;
-}
-
 struct Channel : testing::Test {
     PageWindow master = headless_page_create();
     PageWindow admin = headless_page_create();
-    Socket phone = -1;    // where datagrams to port 9999 arrive, broadcasts included
-    Socket replies = -1;  // sends what the scripted telephones answer
+    int started = sock_init();
+    Socket phone = udp_open(kDevicePort, 1);  // datagrams to port 9999, broadcasts included
+    Socket replies = udp_open(0, 1);          // sends what the scripted telephones answer
 
     void SetUp() override {
         // Broadcasts must never leave by the machine's real interfaces.
         ASSERT_TRUE(getenv("KVX_PRIVATE_NET") || getenv("KVX_LAN_NS"))
             << "run this through ctest: it needs a private network namespace";
-        ASSERT_EQ(sock_init(), 0);
+        ASSERT_TRUE(started == 0 && phone >= 0 && replies >= 0);
         set_master_list_page(master);
         ASSERT_EQ(channel_open(), 0);
         EXPECT_EQ(channel_state(), 1);
-        phone = udp_open(kDevicePort, 1);
-        ASSERT_GE(phone, 0);
-        replies = udp_open(0, 1);
-        ASSERT_GE(replies, 0);
     }
     void TearDown() override {
         headless_keep_posted(0);
@@ -100,8 +91,12 @@ struct Channel : testing::Test {
         }
         return "(nothing)";
     }
-    void send(const char* address, const CommandFrame& frame) const {
+    // Sends payload to the address as the Admin page does; the frame.
+    CommandFrame send(const char* address, std::string payload) const {
+        CommandFrame frame;
+        build_command_frame("@ ", &payload[0], &frame);
         send_command(admin, kAdminList, address, frame.bytes, frame.length);
+        return frame;
     }
 };
 
@@ -155,9 +150,9 @@ TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
     EXPECT_EQ(phone_receives(false, &port), "?");
     // Addresses that name no telephone send nothing and keep the discovery as the request.
     for (const char* address : {"1.2.3.999", "", "255.255.255.255", "0.0.0.0", "10.0.0.1.5"}) {
-        send(address, frame_of("must not be sent"));
+        send(address, "must not be sent");
     }
-    send(nullptr, frame_of("must not be sent"));
+    send(nullptr, "must not be sent");
     reply_from("10.77.78.2", kResultOk);
     reply_from("10.77.78.3", kGoodReply);
     expect_settled(master, kMasterListId, {"10.77.78.3"});
@@ -168,9 +163,8 @@ TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
     rc4_crypt(stream, kModelId, 8);
     std::string payload = "abcdefgh";
     payload[3] = static_cast<char>(stream[3]);
-    const CommandFrame frame = frame_of(payload);
+    const CommandFrame frame = send("127.0.0.1", payload);
     ASSERT_EQ(frame.bytes[2 + 3], 0);
-    send("127.0.0.1", frame);
     EXPECT_EQ(phone_receives(true, &port),
               std::string(reinterpret_cast<const char*>(frame.bytes), 10));
     EXPECT_EQ(port, kChannelPort);
@@ -225,7 +219,7 @@ TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
     reply_from("10.77.78.3", kGoodReply);
     ASSERT_TRUE(woken());
-    send("127.0.0.1", frame_of("admin;!sep!;admin;!sep!;a;!sep!;b"));
+    send("127.0.0.1", "admin;!sep!;admin;!sep!;a;!sep!;b");
     reply_from("10.77.78.3", kResultOk);
     const Entries wanted = {"10.77.78.3 --- OK"};
     EXPECT_TRUE(within_5s([&] {

@@ -10,10 +10,6 @@ namespace {
 
 int32_t remembered[kMiscBoxCount];
 
-int build_misc(PageWindow page, CommandFrame* frame) {
-    return build_misc_frame(page, frame, remembered);
-}
-
 // The message of a refused frame, or the frame's prefix and deciphered payload.
 std::string outcome(FrameBuilder build, PageWindow page) {
     CommandFrame frame;
@@ -80,6 +76,9 @@ TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
         EXPECT_EQ(outcome(build_admin_frame, page), c.expected);
     }
     init_misc_boxes(page, remembered);
+    const FrameBuilder build_misc = [](PageWindow p, CommandFrame* f) {
+        return build_misc_frame(p, f, remembered);
+    };
     for (const auto& c : misc_cases) {
         ui_set_text(page, IDC_MISC_NAME, c.fields[0].c_str());
         ui_set_text(page, IDC_MISC_PASSWORD, c.fields[1].c_str());

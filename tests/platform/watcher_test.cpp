@@ -50,8 +50,7 @@ PendingConnection connection(const Endpoint& to, int32_t context, const char* da
         ++returned;
     };
     c.pending_length = static_cast<int32_t>(strlen(data));
-    c.pending_data = my_malloc(strlen(data));
-    memcpy(c.pending_data, data, strlen(data));
+    c.pending_data = memcpy(my_malloc(strlen(data)), data, strlen(data));
     return c;
 }
 
