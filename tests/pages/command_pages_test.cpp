@@ -133,8 +133,7 @@ TEST_F(PageTest, BannerSlotIsRememberedOnlyWhenAnUploadGetsPastTheCheck) {
     ui_list_select(page, IDC_BANNER_LIST, 1);
     EXPECT_EQ(upload(3, bitmap(), IDC_BANNER_UPLOAD), 3);
     ASSERT_EQ(recorded_jobs.size(), 1u);
-    EXPECT_EQ(recorded_jobs[0].device, "10.0.0.2");
-    EXPECT_EQ(recorded_jobs[0].second_name, "4.bmp");
+    EXPECT_EQ(recorded_jobs[0].names, "10.0.0.2 " + testing::TempDir() + "banner.bmp 4.bmp");
     finish_job(1);
     EXPECT_EQ(messages(), Texts{"Upload: Upgrade 10.0.0.2 OK!\n"});
     EXPECT_EQ(upload(5, bitmap(28, 24), IDC_BANNER_UPLOAD_ALL), 3);  // refused: the slot stays

@@ -38,8 +38,8 @@ struct IrListPage : PageTest {
         ui_list_select(page, IDC_IR_LIST, index);
         press(IDC_IR_DOWNLOAD);
         ASSERT_TRUE(job_pending);
-        EXPECT_EQ(recorded_jobs.back().first_name, "getmp3cfg.###");
-        EXPECT_EQ(recorded_jobs.back().second_name, kStationListPath);
+        EXPECT_EQ(recorded_jobs.back().names,
+                  "10.0.0." + std::to_string(index + 1) + " getmp3cfg.### " + kStationListPath);
         if (file_text) {
             std::ofstream(kStationListPath, std::ios::binary) << file_text;
         }
@@ -62,9 +62,7 @@ TEST_F(IrListPage, UploadSendsTheTrimmedCompactedListWithDefault99AndTheDownload
     ui_list_select(page, IDC_IR_LIST, 1);
     press(IDC_IR_UPLOAD);
     ASSERT_EQ(recorded_jobs.size(), 2u);
-    EXPECT_EQ(recorded_jobs[1].device, "10.0.0.2");
-    EXPECT_EQ(recorded_jobs[1].first_name, kStationListPath);
-    EXPECT_EQ(recorded_jobs[1].second_name, "mp3.cfg");
+    EXPECT_EQ(recorded_jobs[1].names, "10.0.0.2 " + std::string(kStationListPath) + " mp3.cfg");
     StationList sent{};
     ASSERT_EQ(station_list_read(&sent, kStationListPath), 1);
     EXPECT_EQ(sent.volume, 7);  // the rest of the file's rules are the station list's

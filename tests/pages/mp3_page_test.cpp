@@ -48,9 +48,8 @@ TEST_F(Mp3Page, SingleUploadChecksTheFileForItsToneThenReportsAndRefreshes) {
         press(IDC_MP3_UPLOAD);
         if (c.result != 0) {
             ASSERT_EQ(recorded_jobs.size(), 1u);
-            EXPECT_EQ(recorded_jobs[0].device, "192.168.77.2");
-            EXPECT_EQ(recorded_jobs[0].first_name, testing::TempDir() + c.file);
-            EXPECT_EQ(recorded_jobs[0].second_name, "hold.mp3");
+            EXPECT_EQ(recorded_jobs[0].names,
+                      "192.168.77.2 " + testing::TempDir() + c.file + " hold.mp3");
             EXPECT_EQ(ui_busy.load(), 1);
             EXPECT_EQ(headless_is_enabled(master, IDC_MP3_UPLOAD), 0);
             press(IDC_MP3_UPLOAD_ALL);  // ignored while busy
@@ -71,7 +70,7 @@ TEST_F(Mp3Page, UploadToAllAnnotatesEachDeviceInPlaceAndGoesOnAfterAFailure) {
     press(IDC_MP3_UPLOAD_ALL);
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(recorded_jobs.size(), i + 1u);
-        EXPECT_EQ(recorded_jobs[i].device, "10.0.0." + std::to_string(i + 1));
+        EXPECT_EQ(recorded_jobs[i].names.find("10.0.0." + std::to_string(i + 1) + " "), 0u);
         EXPECT_EQ(ui_busy.load(), 1);
         finish_job(i == 1 ? -1 : 1);
     }

@@ -6,7 +6,7 @@ int submit_upload(PageWindow page, CompletionCallback done, const char* device, 
     if (job_pending) {
         return -1;
     }
-    recorded_jobs.push_back({page, done, device, first, second});
+    recorded_jobs.push_back({page, done, std::string(device) + " " + first + " " + second});
     job_pending = true;
     return 0;
 }

@@ -21,9 +21,7 @@ using Texts = std::vector<std::string>;
 struct RecordedJob {
     PageWindow page;
     CompletionCallback done;
-    std::string device;
-    std::string first_name;   // upload: local path; download: remote name
-    std::string second_name;  // upload: remote name; download: local path
+    std::string names;  // device, then local and remote (upload) or remote and local (download)
 };
 inline std::vector<RecordedJob> recorded_jobs;
 inline bool job_pending = false;
