@@ -106,7 +106,6 @@ TEST_F(Channel, OpenHoldsPort10000AndClosingAndOpeningAgainWorksEveryTime) {
     channel_close();
     channel_close();  // a second close changes nothing
     EXPECT_EQ(channel_state(), -1);
-
     // While another socket holds the port, the channel does not open.
     const Socket taken = udp_open(kChannelPort, 1);
     ASSERT_GE(taken, 0);
@@ -152,7 +151,6 @@ TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
     reply_from("10.77.78.3", kGoodReply);
     expect_settled(master, kMasterListId, {"10.77.78.3"});
     EXPECT_EQ(ui_list_count(admin, kAdminList), 0);
-
     // The fourth payload byte equals the keystream there and scrambles to 0: still sent whole.
     uint8_t stream[8] = {};
     rc4_crypt(stream, kModelId, 8);
@@ -179,7 +177,6 @@ TEST_F(Channel, UnreadableDatagramsAreDroppedButADeadSocketEndsReceiving) {
     probe_fail_receives(3, false);
     reply_from("10.77.78.5", kGoodReply);
     expect_settled(master, kMasterListId, {"10.77.78.4", "10.77.78.5"});
-
     // A socket that has gone away ends the receive thread for good.
     probe_fail_receives(1, true);
     reply_from("10.77.78.6", kGoodReply);
@@ -208,7 +205,6 @@ TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {
     channel_end_request();
     EXPECT_EQ(headless_run_posted(), 1);
     EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
-
     // Waiting while a command became the request, a discovery reply is the command's; the
     // command's reply after it, from the same phone, replaces it.
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);

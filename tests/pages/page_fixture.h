@@ -33,22 +33,21 @@ inline void finish_job(int result) {
     recorded_jobs.back().done(recorded_jobs.back().page, result);
 }
 
-// A 128 x 64 monochrome bitmap (header, palette, pixels), with value written at offset.
-inline std::string bitmap(size_t offset = 28, int64_t value = 1, int bytes = 2,
-                          size_t length = 1086) {
+// A 128 x 64 monochrome bitmap (header, palette, pixels) cut to size, value written at at.
+inline std::string bitmap(size_t at = 28, int64_t value = 1, int bytes = 2, size_t size = 1086) {
     std::string bmp(1086, '\0');
     const struct {
         size_t offset;
         int64_t value;
         int bytes;
-    } fields[] = {{0, 0x4D42, 2}, {2, 1086, 4}, {10, 62, 4}, {14, 40, 4},           {18, 128, 4},
-                  {22, 64, 4},    {26, 1, 2},   {28, 1, 2},  {offset, value, bytes}};
+    } fields[] = {{0, 0x4D42, 2}, {2, 1086, 4}, {10, 62, 4}, {14, 40, 4},       {18, 128, 4},
+                  {22, 64, 4},    {26, 1, 2},   {28, 1, 2},  {at, value, bytes}};
     for (const auto& f : fields) {
         for (int i = 0; i < f.bytes; ++i) {
             bmp[f.offset + static_cast<size_t>(i)] = static_cast<char>(f.value >> (8 * i));
         }
     }
-    return bmp.substr(0, length);
+    return bmp.substr(0, size);
 }
 
 // Writes the file of that name in the test folder; its path.

@@ -20,10 +20,9 @@ std::string summary(const StationList& list) {
     return out;
 }
 
-StationList named(std::initializer_list<std::pair<int, const char*>> stations,
-                  const char* url = "") {
+StationList named(std::initializer_list<std::pair<int, const char*>> names, const char* url = "") {
     StationList list{};
-    for (const auto& station : stations) {
+    for (const auto& station : names) {
         strcpy(list.name[station.first], station.second);
         strcpy(list.url[station.first], url);
     }
