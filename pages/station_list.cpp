@@ -114,8 +114,10 @@ int station_list_read(StationList* list, const char* path) {
     while (fgets(line, sizeof line, file)) {
         read_line(list, line);
     }
+    // A read error (a folder, a failing disk) must not pass for the end of a shorter list.
+    const bool failed = ferror(file) != 0;
     fclose(file);
-    return 1;
+    return failed ? -1 : 1;
 }
 
 int station_list_write(const StationList* list, const char* path) {

@@ -16,7 +16,8 @@ struct StationList {
     char url[kStationCount][kStationUrlSize];
 };
 
-// 1 when read, -1 when the file cannot be opened (the record is then untouched).
+// 1 when read; -1 when the file cannot be opened (the record is then untouched) or not read
+// to its end.
 int station_list_read(StationList* list, const char* path);
 // 1 when written (CR LF line ends on every platform); -1 when the file cannot be created or
 // not every byte reached it.

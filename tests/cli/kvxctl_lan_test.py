@@ -43,12 +43,18 @@ def nobody_answers(lan):
                        (("help", "x"), "no command x"), (("discover", "x"), "no addresses"),
                        (("misc", "--hold", "x", "192.168.77.10"), "choose one of"),
                        (("discover", "--json", "--csv"), "choose one of --json, --csv"),
-                       (("discover", "--rate", "0", "--target", "10.0.0.1"), "from 1 to 100000")):
+                       (("discover", "--rate", "0", "--target", "10.0.0.1"), "from 1 to 100000"),
+                       (("misc", "--name", "n" * 32, "--password", "p", "--all"), "at most 31"),
+                       (("admin", *ADMIN, "--new-name", "n" * 32, "--all"), "more than 31"),
+                       (("misc", *ADMIN, "--only-failed", "x.log", "--all"), "from the log"),
+                       (("stations",), "usage: kvxctl stations get")):
         lan.outcome(" ".join(("kvxctl",) + args), args, 2, [], says)
+    lan.expect("help", lan.outcome("help", ("help", "misc"), 0, None)[0][:18], "usage: kvxctl misc")
     lan.check("APortInUseIsReported")
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as holder:
         holder.bind(("0.0.0.0", 10000))
         lan.outcome("discover", ("discover",), 3, [], "port 10000 is in use")
+        lan.outcome("hold", ("hold", lan.write("x.mp3", b"x"), "--all"), 3, [], "10000 is in use")
 
 
 def credentials(lan):
@@ -85,7 +91,7 @@ def credentials(lan):
 LOCAL = ["192.168.77.10", "192.168.77.11"]
 ROUTED = [f"10.77.{k}.{10 + i}" for k in (1, 2) for i in range(3)]
 EVERYONE = sorted(LOCAL + ROUTED)
-VERSIONS = {"10.77.1.11": "3.0.1", "10.77.2.12": "1.9.0-beta"}
+VERSIONS = {"10.77.1.11": "3.0\"1", "10.77.2.12": "1.9.0-beta"}  # a quote, which CSV doubles
 
 
 def station_lines(*stations):
@@ -129,8 +135,9 @@ def behind_a_router(lan):
             ("device", "KVX-350RT"), ("version", VERSIONS.get(ip, s["version"])), ("mac", None),
             ("name", s["name"]), ("ip", ip)])
         lan.expect(f"{ip} answered within the wait", 0 <= phone["ms"] < 1000, True)
-    rows = list(csv.reader(io.StringIO("\n".join(run("csv", "discover", "--csv", "--target",
-                                                      "10.77.1.10-12")))))
+    text = "\n".join(run("csv", "discover", "--csv", "--target", "10.77.1.10-12"))
+    lan.expect_in("a quoted field", ',"3.0""1",', text)
+    rows = list(csv.reader(io.StringIO(text)))
     lan.expect("csv header", rows[0], ["address", "reached", "ms", "device", "version", "mac",
                                        "name", "ip"])
     from_json = {p["address"]: p for p in inventory["phones"]}
@@ -167,13 +174,22 @@ def behind_a_router(lan):
     lan.write("other.cfg", station_lines(("Overwritten", "http://example.com/x")))
     run("overwrite", "stations", "put", "other.cfg", "--all", "--target", "10.77.1.0/24",
         "--target", "10.77.2.0/24", lines=ok(EVERYONE))
-    os.remove(os.path.join(lan.folder, "backup", "192.168.77.11.cfg"))
-    missing = "backup\\192.168.77.11.cfg" if lan.wine else "backup/192.168.77.11.cfg"
+    # One list gone, one that may not be sent, one unreadable.
+    kept = ("192.168.77.11", "10.77.1.10", "10.77.1.11")
+    missing, odd, folder = (os.path.join("backup", f"{ip}.cfg") for ip in kept)
+    os.remove(os.path.join(lan.folder, missing))
+    lan.write(odd, station_lines(("Odd", "ftp://o.ex")))
+    os.remove(os.path.join(lan.folder, folder))
+    os.mkdir(os.path.join(lan.folder, folder))
+    missing, odd, folder = (p.replace("/", "\\" if lan.wine else "/")
+                            for p in (missing, odd, folder))
     run("restore", "stations", "put", "--from", "backup", "--all", "--target", "10.77.0.0/22",
-        "--rate", "5000", status=1, lines=ok(set(EVERYONE) - {"192.168.77.11"}) | {
-            f"192.168.77.11 --- FAIL (no {missing}, skipped)"})
+        "--rate", "5000", status=1, lines=ok(set(EVERYONE) - set(kept)) | {
+            f"192.168.77.11 --- FAIL (no {missing}, skipped)", f"10.77.1.10 --- FAIL ({odd}: "
+            "I/R only supports http protocol. (station \"Odd\" has the URL \"ftp://o.ex\"))",
+            f"10.77.1.11 --- FAIL (cannot read {folder})"})
     lan.expect("lists back", [phone_stations(lan, ip) for ip in EVERYONE],
-               [["Overwritten" if ip == "192.168.77.11" else f"Radio of {ip}"] for ip in EVERYONE])
+               [["Overwritten" if ip in kept else f"Radio of {ip}"] for ip in EVERYONE])
 
     lan.check("VerifiedUploadCatchesThePhoneThatStoresSomethingElse")
     lan.write("three.cfg", station_lines(("One", "http://e.com/1"), ("Two", "http://e.com/2"),
@@ -190,7 +206,7 @@ SCENARIOS = {
     "silent": (["--phones", "1", "--faults", "silent"], nobody_answers),
     "credentials": (["--phones", "3"], credentials),
     "routed": (["--phones", "2", "--routed", "3", "--routed-subnets", "2",
-                "--fault", "10.77.1.11=version=3.0.1", "--fault", "10.77.2.12=version=1.9.0-beta",
+                "--fault", "10.77.1.11=version=3.0\"1", "--fault", "10.77.2.12=version=1.9.0-beta",
                 "--fault", "10.77.2.10=dup-reply", "--fault", "10.77.2.11=stations-keep=1"],
                behind_a_router),
 }

@@ -9,6 +9,7 @@ import glob
 import hashlib
 import json
 import os
+import re
 import shlex
 import shutil
 import signal
@@ -54,6 +55,11 @@ REFUSALS = [
     (("hold", "4.bmp", PHONE, "--retry", "x"), "--retry x: give a number from 0 to 100"),
     (("hold", "4.bmp", PHONE, "--log", "ftp.cfg/x"), "cannot write the log ftp.cfg/x"),
     (("hold", "4.bmp", "--only-failed", "no.log"), "cannot read the log no.log"),
+    (("hold", "4.bmp", PHONE, "--parallel", "0"), "--parallel 0: give a number from 1 to 64"),
+    (("stations", "put", "none.cfg", PHONE), "You can not upload an empty list."),
+    (("stations", "get", PHONE, "ftp.cfg/x"), "cannot write ftp.cfg/x"),
+    (("put", PHONE, "4.bmp"), "give the address, FILE and REMOTE"),
+    (("banner", "4"), "give the slot and the bitmap file"),
 ]
 
 
@@ -75,6 +81,7 @@ def page_checks(lan):
     lan.write("over", data(5000001, 7))
     lan.write("colour.bmp", bitmap(24))
     lan.write("ftp.cfg", b"Name1=A\nURL1=http://a.example\nName4=B\nURL4=ftp://b.example\n")
+    lan.write("none.cfg", b"Volume=3\n")
     requests = sum(lan.events(ip).count("tftp-request ") for ip in PHONES)
     for args, message in REFUSALS:
         lan.outcome(" ".join(args), args, 2, [], message)
@@ -92,7 +99,8 @@ def page_checks(lan):
     mine = lan.write("mine.cfg", b"Volume=7\nName1=Jazz\nURL1=http://jazz.example/a=1\n"
                                  b"URL2=http://lost.example\nName3=News\nURL3=http://news.ex\n")
     lan.outcome("put", ("stations", "put", mine, "--all", "--wait", "1000"), 0, ok(PHONES))
-    lan.outcome("get", ("stations", "get", PHONES[1], "again.cfg"), 0, ok(PHONES[1:2]))
+    lan.outcome("get", ("stations", "get", "--log", "get.log", PHONES[1], "again.cfg"), 0,
+                ok(PHONES[1:2]))
     fetched = lan.read("again.cfg")  # station_list_test owns the rest of the preparing
     lan.expect_in("the prepared list", b"Name2=News\r\nURL2=http://news.ex\r\n", fetched)
     lan.expect("on every phone", [lan.stored(ip, "mp3.cfg") for ip in PHONES], [fetched] * 3)
@@ -127,6 +135,11 @@ def tftpd_transfers(lan):
         os.chmod(path, 0o644)
         lan.outcome("get", ("get", TFTPD, "stored.bin", "down"), 0, ok([TFTPD]))
         lan.expect("fetched by get", lan.read("down") == lan.read("up"), True)
+        with open(path, "ab") as f:
+            f.write(b"+")
+        lan.outcome("get", ("get", TFTPD, "stored.bin", "big"), 1,
+                    [f"{TFTPD} --- FAIL (the file has more than 5000000 bytes)"])
+        lan.expect("nothing kept of it", lan.read("big"), None)
     finally:
         server.terminate()
         server.wait()
@@ -188,6 +201,7 @@ def fleet(lan):
         for args in (("put", PHONE, tone, "hold.mp3"), ("hold", tone, PHONE, "--parallel", "1")):
             lan.outcome(args[0], args, 3, [], "UDP port 70, from which files are transferred, "
                                               "is in use")
+            lan.outcome("a dry run, which needs no port", (*args, "--dry-run"), 0, None)
         lan.expect("transfers and commands sent", sent(), before)
         lan.outcome("from ports of the system's choosing", ("hold", tone, PHONE, "--parallel",
                                                             "2"), 0, [f"{PHONE} --- OK"])
@@ -200,11 +214,13 @@ def fleet(lan):
 
         lan.check("TheProgressLineIsDrawnOnATerminal")  # script(1) gives kvxctl one
         done = subprocess.run(["script", "-qec", shlex.join(lan.command + [
-            "put", PHONE, tone, "hold.mp3"]) + " 2>/dev/null", "/dev/null"], capture_output=True,
-            cwd=lan.folder, timeout=120)
+            "put", PHONE, lan.write("big", data(1500000, 8)), "hold.mp3"]) + " 2>/dev/null",
+            "/dev/null"], capture_output=True, cwd=lan.folder, timeout=120)
         screen = done.stdout.decode()
         lan.expect("exit status", done.returncode, 0)
-        lan.expect_in("line", "0/1 done, 0 failed, 1 running", screen)
+        lan.expect_in("line", "0/1 done, 0 failed, 1 running, 0 KB", screen)
+        lan.expect("redrawn as the bytes go", bool(re.search(r"1 running, [1-9]\d* KB\r", screen)),
+                   True)
         lan.expect_in("result on a line of its own", f"\r{PHONE} --- OK\r\n", screen)
         lan.expect("the line wiped at the end", screen[-2:], " \r")
 

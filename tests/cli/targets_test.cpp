@@ -74,6 +74,7 @@ TEST(Targets, MistakesAreNamed) {
         {"10.0.0.0/7", "--target 10.0.0.0/7: a block may be at most a /16"},
         {"10.0.0.5-3", "--target 10.0.0.5-3: the range ends before it begins"},
         {"10.0.0.5-300", "not a range"},
+        {"10.0.0-5", "not a range"},
         {"10.0.0.0/33", "not a block"},
         {"10.0.0", "not an IPv4 address"},
         {"10.0.0.1.", "not an IPv4 address"},

@@ -37,13 +37,16 @@ TEST(FaultPlan, SwitchesMaySitOnSeparateLinesOrBetweenBlanks) {
 
 TEST(FaultPlan, SelectorsTakeNumbersRangesAndShares) {
     std::mt19937 rng(7);
-    const FaultPlan plan = plan_of("dup-tx=2+4-6+10,dup-rx=0%,stray-tx=100%");
-    for (uint32_t n = 1; n <= 12; ++n) {
+    const FaultPlan plan = plan_of("dup-tx=2+4-6+10,dup-rx=0%,stray-tx=100%,drop-rx=25%");
+    int dropped = 0;
+    for (uint32_t n = 1; n <= 1000; ++n) {
         const bool want = n == 2 || (n >= 4 && n <= 6) || n == 10;
         EXPECT_EQ(selector_matches(plan.dup_tx, n, &rng), want) << n;
         EXPECT_FALSE(selector_matches(plan.dup_rx, n, &rng));
         EXPECT_TRUE(selector_matches(plan.stray_tx, n, &rng));
+        dropped += selector_matches(plan.drop_rx, n, &rng);
     }
+    EXPECT_NEAR(dropped, 250, 60);  // about a quarter, drawn from the seeded generator
 }
 
 auto fields(const PhoneSettings& s) {
@@ -111,6 +114,8 @@ TEST(SimOptions, MistakesAreExplained) {
         {{"-a", "1.2.3.4", "--faults", "seed=-1"}, "'seed' needs a number"},
         {{"-a", "1.2.3.4", "--fault", "silent"}, "ADDRESS=SWITCHES"},
         {{"-a", "1.2.3.4", "--fault", "1.2.3.5=silent"}, "not one of"},
+        {{"-a", "1.2.3.4", "--fault", "1.2.3.4=nope"}, "--fault 1.2.3.4: unknown switch"},
+        {{"-a", "1.2.3.4", "--max-file-size", "0"}, "--max-file-size needs a number of bytes"},
         {{"-a", "1.2.3.4", "--admin-name", "a b"}, "letters and digits"},
         {{"-a", "1.2.3.4", "--admin-password", "twelve012345"}, "1 to 11"},
         {{"-a", "1.2.3.4", "--tftp-port", "70000"}, "port number"},
@@ -121,6 +126,24 @@ TEST(SimOptions, MistakesAreExplained) {
         EXPECT_EQ(parse(args, &options, &error), -1) << says;
         EXPECT_NE(error.find(says), std::string::npos) << says << ": " << error;
     }
+}
+
+// Each phone gets its own switches, else those for all.
+TEST(SimOptions, ValuesReachTheirPhones) {
+    SimOptions o;
+    std::string error;
+    ASSERT_EQ(parse({"-a", "10.0.0.10", "-n", "3", "--faults", "silent", "--fault",
+                     "10.0.0.11=dup-reply", "--admin-name", "boss", "--admin-password", "pw1",
+                     "--command-port", "9998", "--max-file-size", "1000"},
+                    &o, &error),
+              0)
+        << error;
+    EXPECT_EQ(o.addresses, (std::vector<std::string>{"10.0.0.10", "10.0.0.11", "10.0.0.12"}));
+    EXPECT_EQ(sim_faults_of(o, "10.0.0.11") + " " + sim_faults_of(o, "10.0.0.12"),
+              "dup-reply silent");
+    EXPECT_EQ(std::make_tuple(o.initial.admin_name, o.initial.admin_password, o.command_port,
+                              o.max_file_size),
+              std::make_tuple("boss", "pw1", 9998, size_t{1000}));
 }
 
 }  // namespace
