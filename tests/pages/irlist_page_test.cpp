@@ -1,5 +1,4 @@
-// irlist_page_test.cpp: the station editor, the station list file it uploads and downloads,
-// and what becomes of .\tmp.cfg.
+// irlist_page_test.cpp: the station editor, the list file it sends and fetches, and tmp.cfg.
 #include <filesystem>
 
 #include "page_fixture.h"
