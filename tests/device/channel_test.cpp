@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "channel.h"
 #include "command_cipher.h"
@@ -30,42 +29,27 @@ bool within_5s(Condition done) {
     return done();
 }
 
-// The list's entries once they are these, or after 5 s.
-Entries settled(PageWindow page, int list, const Entries& wanted) {
+// That the list's entries become these within 5 s.
+void expect_settled(PageWindow page, int list, const Entries& wanted) {
     within_5s([&] { return entries(page, list) == wanted; });
-    return entries(page, list);
-}
-
-// Returns once the receive thread has asked for datagrams this many times in all: each asks
-// for the next only when it has dealt with the one before.
-void received(int calls) {
-    ASSERT_TRUE(within_5s([&] { return probe_receive_calls() >= calls; }));
-}
-
-CommandFrame frame_of(std::string payload) {
-    CommandFrame frame;
-    build_command_frame("@ ", &payload[0], &frame);
-    return frame;
+    EXPECT_EQ(entries(page, list), wanted);
 }
 
 struct Channel : testing::Test {
     PageWindow master = headless_page_create();
     PageWindow admin = headless_page_create();
-    Socket phone = -1;    // where datagrams to port 9999 arrive, broadcasts included
-    Socket replies = -1;  // sends what the scripted telephones answer
+    int started = sock_init();
+    Socket phone = udp_open(kDevicePort, 1);  // datagrams to port 9999, broadcasts included
+    Socket replies = udp_open(0, 1);          // sends what the scripted telephones answer
 
     void SetUp() override {
         // Broadcasts must never leave by the machine's real interfaces.
         ASSERT_TRUE(getenv("KVX_PRIVATE_NET") || getenv("KVX_LAN_NS"))
             << "run this through ctest: it needs a private network namespace";
-        ASSERT_EQ(sock_init(), 0);
+        ASSERT_TRUE(started == 0 && phone >= 0 && replies >= 0);
         set_master_list_page(master);
         ASSERT_EQ(channel_open(), 0);
         EXPECT_EQ(channel_state(), 1);
-        phone = udp_open(kDevicePort, 1);
-        ASSERT_GE(phone, 0);
-        replies = udp_open(0, 1);
-        ASSERT_GE(replies, 0);
     }
     void TearDown() override {
         headless_keep_posted(0);
@@ -80,31 +64,33 @@ struct Channel : testing::Test {
 
     // A datagram to the channel from a telephone at one of the addresses that loopback-lan
     // gives the namespace: sent to that local address, it comes from it.
-    void reply_from(const char* address, const std::string& datagram) const {
+    void reply_from(const std::string& address, const std::string& datagram) const {
         Endpoint to;
-        sock_make_addr(&to, address, kChannelPort);
+        sock_make_addr(&to, address.c_str(), kChannelPort);
         ASSERT_EQ(udp_send_to(replies, datagram.data(), static_cast<int>(datagram.size()), &to),
                   static_cast<int>(datagram.size()));
     }
-    // The next datagram that reaches port 9999, skipping discovery requests when asked to;
-    // "(nothing)" when none comes within 5 s.
-    std::string phone_receives(bool skip_requests, int* from_port = nullptr) const {
+    // The next datagram that reaches port 9999, and its source port, skipping discovery
+    // requests when asked to; "(nothing)" when none comes within 5 s.
+    std::string phone_receives(bool skip_requests, int* from_port) const {
         char buffer[4096];
         Endpoint from;
         while (sock_wait_readable(phone, 5000) == 1) {
             const int n = udp_recv_from(phone, buffer, sizeof buffer, &from);
             const std::string datagram(buffer, static_cast<size_t>(n > 0 ? n : 0));
             if (n >= 0 && !(skip_requests && datagram == "?")) {
-                if (from_port) {
-                    sock_split_addr(&from, nullptr, from_port);
-                }
+                sock_split_addr(&from, nullptr, from_port);
                 return datagram;
             }
         }
         return "(nothing)";
     }
-    void send(const char* address, const CommandFrame& frame) const {
+    // Sends payload to the address as the Admin page does; the frame.
+    CommandFrame send(const char* address, std::string payload) const {
+        CommandFrame frame;
+        build_command_frame("@ ", &payload[0], &frame);
         send_command(admin, kAdminList, address, frame.bytes, frame.length);
+        return frame;
     }
 };
 
@@ -120,7 +106,6 @@ TEST_F(Channel, OpenHoldsPort10000AndClosingAndOpeningAgainWorksEveryTime) {
     channel_close();
     channel_close();  // a second close changes nothing
     EXPECT_EQ(channel_state(), -1);
-
     // While another socket holds the port, the channel does not open.
     const Socket taken = udp_open(kChannelPort, 1);
     ASSERT_GE(taken, 0);
@@ -137,9 +122,8 @@ TEST_F(Channel, RepliesAfterAnEndedRequestAreDroppedAndItsListStaysWhole) {
     ASSERT_EQ(discover_devices(admin, kAdminList), 0);
     const int calls = probe_receive_calls();
     for (int round = 0; round < 16; ++round) {
-        for (const char* address : {"10.77.78.2", "10.77.78.3", "10.77.78.4", "10.77.78.5",
-                                    "10.77.78.6", "10.77.78.7", "10.77.78.8", "10.77.78.9"}) {
-            reply_from(address, kGoodReply);
+        for (int host = 2; host <= 9; ++host) {
+            reply_from("10.77.78." + std::to_string(host), kGoodReply);
         }
     }
     channel_end_request();
@@ -147,7 +131,8 @@ TEST_F(Channel, RepliesAfterAnEndedRequestAreDroppedAndItsListStaysWhole) {
     EXPECT_EQ(ended, entries(master, kMasterListId));
     reply_from("10.77.78.12", kGoodReply);
     reply_from("10.77.78.12", kGoodReply);
-    received(calls + 16 * 8 + 2);
+    // The receive thread asks for the next datagram only when it has dealt with the one before.
+    ASSERT_TRUE(within_5s([&] { return probe_receive_calls() >= calls + 16 * 8 + 2; }));
     EXPECT_EQ(entries(admin, kAdminList), ended);
     EXPECT_EQ(find_device_entry(master, kMasterListId, "10.77.78.12"), -1);
 }
@@ -155,51 +140,43 @@ TEST_F(Channel, RepliesAfterAnEndedRequestAreDroppedAndItsListStaysWhole) {
 // A discovery broadcasts one byte; which lists its replies fill is device_list_test's.
 TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    EXPECT_EQ(phone_receives(false), "?");
+    int port = 0;
+    EXPECT_EQ(phone_receives(false, &port), "?");
     // Addresses that name no telephone send nothing and keep the discovery as the request.
     for (const char* address : {"1.2.3.999", "", "255.255.255.255", "0.0.0.0", "10.0.0.1.5"}) {
-        send(address, frame_of("must not be sent"));
+        send(address, "must not be sent");
     }
-    send(nullptr, frame_of("must not be sent"));
+    send(nullptr, "must not be sent");
     reply_from("10.77.78.2", kResultOk);
     reply_from("10.77.78.3", kGoodReply);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.3"}), (Entries{"10.77.78.3"}));
+    expect_settled(master, kMasterListId, {"10.77.78.3"});
     EXPECT_EQ(ui_list_count(admin, kAdminList), 0);
-
     // The fourth payload byte equals the keystream there and scrambles to 0: still sent whole.
     uint8_t stream[8] = {};
     rc4_crypt(stream, kModelId, 8);
     std::string payload = "abcdefgh";
     payload[3] = static_cast<char>(stream[3]);
-    const CommandFrame frame = frame_of(payload);
+    const CommandFrame frame = send("127.0.0.1", payload);
     ASSERT_EQ(frame.bytes[2 + 3], 0);
-    send("127.0.0.1", frame);
-    int port = 0;
     EXPECT_EQ(phone_receives(true, &port),
               std::string(reinterpret_cast<const char*>(frame.bytes), 10));
     EXPECT_EQ(port, kChannelPort);
     reply_from("127.0.0.1", kResultOk);
-    const Entries annotated = {"127.0.0.1 --- OK"};
-    EXPECT_EQ(settled(admin, kAdminList, annotated), annotated);
+    expect_settled(admin, kAdminList, {"127.0.0.1 --- OK"});
     EXPECT_EQ(entries(master, kMasterListId), Entries{"10.77.78.3"});
 }
 
 TEST_F(Channel, UnreadableDatagramsAreDroppedButADeadSocketEndsReceiving) {
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
-    std::string oversized = kGoodReply + "\n";
-    oversized.resize(kDatagramMax + 1, 'x');
-    reply_from("10.77.78.2", oversized);
+    const std::string padded = kGoodReply + "\n" + std::string(kDatagramMax, 'x');
+    reply_from("10.77.78.2", padded.substr(0, kDatagramMax + 1));
     reply_from("10.77.78.3", "");
-    std::string largest = kGoodReply + "\n";
-    largest.resize(kDatagramMax, 'y');
-    reply_from("10.77.78.4", largest);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.4"}), (Entries{"10.77.78.4"}));
+    reply_from("10.77.78.4", padded.substr(0, kDatagramMax));
+    expect_settled(master, kMasterListId, {"10.77.78.4"});
 
     probe_fail_receives(3, false);
     reply_from("10.77.78.5", kGoodReply);
-    EXPECT_EQ(settled(master, kMasterListId, {"10.77.78.4", "10.77.78.5"}),
-              (Entries{"10.77.78.4", "10.77.78.5"}));
-
+    expect_settled(master, kMasterListId, {"10.77.78.4", "10.77.78.5"});
     // A socket that has gone away ends the receive thread for good.
     probe_fail_receives(1, true);
     reply_from("10.77.78.6", kGoodReply);
@@ -213,7 +190,7 @@ TEST_F(Channel, UnreadableDatagramsAreDroppedButADeadSocketEndsReceiving) {
     const int calls = probe_receive_calls();
     reply_from("10.77.78.7", kGoodReply);
     reply_from("10.77.78.8", kGoodReply);
-    received(calls + 2);
+    ASSERT_TRUE(within_5s([&] { return probe_receive_calls() >= calls + 2; }));
     EXPECT_EQ(ui_list_count(master, kMasterListId), 2);
 }
 
@@ -228,13 +205,12 @@ TEST_F(Channel, AWaitingDatagramMeetsTheHandlerOfTheMomentItIsHandled) {
     channel_end_request();
     EXPECT_EQ(headless_run_posted(), 1);
     EXPECT_EQ(ui_list_count(master, kMasterListId), 0);
-
     // Waiting while a command became the request, a discovery reply is the command's; the
     // command's reply after it, from the same phone, replaces it.
     ASSERT_EQ(discover_devices(master, kMasterListId), 0);
     reply_from("10.77.78.3", kGoodReply);
     ASSERT_TRUE(woken());
-    send("127.0.0.1", frame_of("admin;!sep!;admin;!sep!;a;!sep!;b"));
+    send("127.0.0.1", "admin;!sep!;admin;!sep!;a;!sep!;b");
     reply_from("10.77.78.3", kResultOk);
     const Entries wanted = {"10.77.78.3 --- OK"};
     EXPECT_TRUE(within_5s([&] {

@@ -27,10 +27,11 @@ bool take_failure() {
     return left > 0;
 }
 
+}  // namespace
+
 #ifdef _WIN32
-// The back end calls recvfrom through its import slot, which this program defines below.
-int PASCAL probe_recvfrom(SOCKET s, char* buffer, int size, int flags, sockaddr* from,
-                          int* length) {
+static int PASCAL probe_recvfrom(SOCKET s, char* buffer, int size, int flags, sockaddr* from,
+                                 int* length) {
     if (take_failure()) {
         // Wine never reports a reset on UDP; Windows does after an ICMP port unreachable.
         WSASetLastError(failures_fatal ? WSAENOTSOCK : WSAECONNRESET);
@@ -41,11 +42,7 @@ int PASCAL probe_recvfrom(SOCKET s, char* buffer, int size, int flags, sockaddr*
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("wsock32.dll"), "recvfrom")));
     return real(s, buffer, size, flags, from, length);
 }
-#endif
-
-}  // namespace
-
-#ifdef _WIN32
+// The back end calls recvfrom through its import slot, which this program defines.
 extern "C" {
 void* __imp_recvfrom = reinterpret_cast<void*>(probe_recvfrom);
 }

@@ -10,10 +10,6 @@ namespace {
 
 int32_t remembered[kMiscBoxCount];
 
-int build_misc(PageWindow page, CommandFrame* frame) {
-    return build_misc_frame(page, frame, remembered);
-}
-
 // The message of a refused frame, or the frame's prefix and deciphered payload.
 std::string outcome(FrameBuilder build, PageWindow page) {
     CommandFrame frame;
@@ -28,8 +24,7 @@ std::string outcome(FrameBuilder build, PageWindow page) {
     }
     EXPECT_TRUE(messages().empty());
     rc4_crypt(frame.bytes + 2, kModelId, frame.length - 2);
-    return std::string(reinterpret_cast<const char*>(frame.bytes),
-                       static_cast<size_t>(frame.length));
+    return {reinterpret_cast<const char*>(frame.bytes), static_cast<size_t>(frame.length)};
 }
 
 TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
@@ -38,11 +33,12 @@ TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
     const std::string bad = "Invalid!: Name and Password only accepts A~Z, a~z, 0~9.";
     const std::string name(kAdminNameMax, 'N');
     const std::string pw(kAdminPasswordMax, '7');
-    // Admin: old name, Change ("x" ticks it), new name, old, new and confirmed password.
-    const struct {
+    struct Case {
         Texts fields;
         std::string expected;
-    } admin_cases[] = {
+    };
+    // Admin: old name, Change ("x" ticks it), new name, old, new and confirmed password.
+    const Case admin_cases[] = {
         {{"", "", "", "", "", ""}, no_name},
         {{"admin", "x", "", "", "", ""}, "Invalid!: Administrator Name can not be blank."},
         {{"admin", "", "", "", "b2", "b2"}, no_password},
@@ -62,10 +58,7 @@ TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
          "@ " + name + ";!sep!;" + name + ";!sep!;" + pw + ";!sep!;" + pw},
     };
     // Misc.: name, password and the four boxes' selections; the texts go as typed.
-    const struct {
-        Texts fields;
-        std::string expected;
-    } misc_cases[] = {
+    const Case misc_cases[] = {
         {{"", "", "0", "0", "0", "1"}, no_name},
         {{"admin", "", "0", "0", "0", "1"}, no_password},
         {{"admin", "secret", "8", "2", "1", "0"}, "# admin;!sep!;secret;!sep!;8210"},
@@ -83,6 +76,9 @@ TEST(CommandFrames, TheFirstFailingCheckDecidesTheMessageAndFieldsGoInOrder) {
         EXPECT_EQ(outcome(build_admin_frame, page), c.expected);
     }
     init_misc_boxes(page, remembered);
+    const FrameBuilder build_misc = [](PageWindow p, CommandFrame* f) {
+        return build_misc_frame(p, f, remembered);
+    };
     for (const auto& c : misc_cases) {
         ui_set_text(page, IDC_MISC_NAME, c.fields[0].c_str());
         ui_set_text(page, IDC_MISC_PASSWORD, c.fields[1].c_str());
@@ -103,7 +99,6 @@ TEST_F(PageTest, AdminChangeUnlocksTheNewNameAndNothingIsSentWithoutATarget) {
     }
     dispatch_command(admin_page_command, page, IDC_ADMIN_UPGRADE, 0);
     EXPECT_EQ(messages(), Texts{"Warning!: Please select a target device."});
-    headless_messages_clear();
     dispatch_command(admin_page_command, page, IDC_ADMIN_UPGRADE_ALL, 0);
     EXPECT_EQ(messages(), Texts{"Invalid!: Please input Administrator Name."});
     EXPECT_EQ(ui_busy.load(), 0);
@@ -128,7 +123,6 @@ TEST_F(PageTest, MiscSelectionsComeBackToTheLastFrameBuilt) {
 TEST_F(PageTest, BannerSlotIsRememberedOnlyWhenAnUploadGetsPastTheCheck) {
     const PageWindow page = open(banner_page_init, banner_page_activate, {"10.0.0.1", "10.0.0.2"});
     auto upload = [&](int slot, const std::string& file, int id) {
-        headless_messages_clear();
         ui_set_text(page, IDC_BANNER_PATH, write_file("banner.bmp", file).c_str());
         ui_combo_select(page, IDC_BANNER_SLOT, slot);
         dispatch_command(banner_page_command, page, id, 0);
@@ -139,8 +133,7 @@ TEST_F(PageTest, BannerSlotIsRememberedOnlyWhenAnUploadGetsPastTheCheck) {
     ui_list_select(page, IDC_BANNER_LIST, 1);
     EXPECT_EQ(upload(3, bitmap(), IDC_BANNER_UPLOAD), 3);
     ASSERT_EQ(recorded_jobs.size(), 1u);
-    EXPECT_EQ(recorded_jobs[0].device, "10.0.0.2");
-    EXPECT_EQ(recorded_jobs[0].second_name, "4.bmp");
+    EXPECT_EQ(recorded_jobs[0].names, "10.0.0.2 " + testing::TempDir() + "banner.bmp 4.bmp");
     finish_job(1);
     EXPECT_EQ(messages(), Texts{"Upload: Upgrade 10.0.0.2 OK!\n"});
     EXPECT_EQ(upload(5, bitmap(28, 24), IDC_BANNER_UPLOAD_ALL), 3);  // refused: the slot stays

@@ -1,5 +1,4 @@
-// irlist_page_test.cpp: the station editor, the station list file it uploads and downloads,
-// and what becomes of .\tmp.cfg.
+// irlist_page_test.cpp: the station editor, the list file it sends and fetches, and tmp.cfg.
 #include <filesystem>
 
 #include "page_fixture.h"
@@ -14,17 +13,15 @@ struct IrListPage : PageTest {
     fs::path previous_directory = fs::current_path();
     fs::path work = fs::path(testing::TempDir()) / "irlist";
 
-    void SetUp() override {
-        PageTest::SetUp();
+    IrListPage() {
         fs::remove_all(work);
         fs::create_directories(work);
         fs::current_path(work);
         page = open(irlist_page_init, irlist_page_activate, {"10.0.0.1", "10.0.0.2", "10.0.0.3"});
     }
-    void TearDown() override {
+    ~IrListPage() override {
         fs::current_path(previous_directory);
         fs::remove_all(work);
-        PageTest::TearDown();
     }
     void press(int id) {
         dispatch_command(irlist_page_command, page, id, kSelectionChanged);
@@ -40,8 +37,8 @@ struct IrListPage : PageTest {
         ui_list_select(page, IDC_IR_LIST, index);
         press(IDC_IR_DOWNLOAD);
         ASSERT_TRUE(job_pending);
-        EXPECT_EQ(recorded_jobs.back().first_name, "getmp3cfg.###");
-        EXPECT_EQ(recorded_jobs.back().second_name, kStationListPath);
+        EXPECT_EQ(recorded_jobs.back().names,
+                  "10.0.0." + std::to_string(index + 1) + " getmp3cfg.### " + kStationListPath);
         if (file_text) {
             std::ofstream(kStationListPath, std::ios::binary) << file_text;
         }
@@ -55,7 +52,6 @@ TEST_F(IrListPage, UploadSendsTheTrimmedCompactedListWithDefault99AndTheDownload
     EXPECT_EQ(messages(), Texts{"Download: Receive from 10.0.0.1 OK!\n"});
     EXPECT_EQ(shown_text(page, IDC_IR_NAME), "Old");
     EXPECT_FALSE(fs::exists(kStationListPath));  // deleted once read
-    headless_messages_clear();
 
     fill_master({"10.0.0.1", "10.0.0.2"});
     irlist_page_activate(page);
@@ -65,9 +61,7 @@ TEST_F(IrListPage, UploadSendsTheTrimmedCompactedListWithDefault99AndTheDownload
     ui_list_select(page, IDC_IR_LIST, 1);
     press(IDC_IR_UPLOAD);
     ASSERT_EQ(recorded_jobs.size(), 2u);
-    EXPECT_EQ(recorded_jobs[1].device, "10.0.0.2");
-    EXPECT_EQ(recorded_jobs[1].first_name, kStationListPath);
-    EXPECT_EQ(recorded_jobs[1].second_name, "mp3.cfg");
+    EXPECT_EQ(recorded_jobs[1].names, "10.0.0.2 " + std::string(kStationListPath) + " mp3.cfg");
     StationList sent{};
     ASSERT_EQ(station_list_read(&sent, kStationListPath), 1);
     EXPECT_EQ(sent.volume, 7);  // the rest of the file's rules are the station list's
@@ -87,7 +81,6 @@ TEST_F(IrListPage, ARefusedOrUnwritableListIsNotSent) {
     EXPECT_EQ(ui_combo_selection(page, IDC_IR_STATION), 1);  // its place after compaction
     EXPECT_EQ(shown_text(page, IDC_IR_NAME), "Bad");
 
-    headless_messages_clear();
     ui_set_text(page, IDC_IR_URL, "http://good");
     fs::create_directories(fs::path(kStationListPath) / "blocker");  // not a file, not removable
     press(IDC_IR_UPLOAD_ALL);
@@ -104,7 +97,7 @@ TEST_F(IrListPage, FailedDownloadShowsAnEmptyListEvenWithAFileLeftOver) {
     EXPECT_EQ(ui_combo_selection(page, IDC_IR_STATION), 0);
     EXPECT_EQ(shown_text(page, IDC_IR_NAME), "");
     press(IDC_IR_UPLOAD_ALL);  // station 4 went with the rest
-    EXPECT_EQ(messages().back(), "Warning!: You can not upload an empty list.");
+    EXPECT_EQ(messages(), Texts{"Warning!: You can not upload an empty list."});
     EXPECT_FALSE(fs::exists(kStationListPath));
     EXPECT_EQ(ui_busy.load(), 0);
 }

@@ -1,7 +1,7 @@
 // station_list_test.cpp: the station list file (exact output, tolerant reading), compaction and
 // the rules a list passes before upload.
 #include <cstring>
-#include <sstream>
+#include <iterator>
 
 #include "file_checks.h"
 #include "page_fixture.h"
@@ -20,10 +20,9 @@ std::string summary(const StationList& list) {
     return out;
 }
 
-StationList named(std::initializer_list<std::pair<int, const char*>> stations,
-                  const char* url = "") {
+StationList named(std::initializer_list<std::pair<int, const char*>> names, const char* url = "") {
     StationList list{};
-    for (const auto& station : stations) {
+    for (const auto& station : names) {
         strcpy(list.name[station.first], station.second);
         strcpy(list.url[station.first], url);
     }
@@ -38,9 +37,8 @@ TEST(StationFile, ClearedRecordIsWrittenAsFortyFiveCrLfLines) {
     for (int i = 1; i <= 20; ++i) {
         expected += "Name" + std::to_string(i) + "=\r\nURL" + std::to_string(i) + "=\r\n";
     }
-    std::stringstream written;
-    written << std::ifstream(path, std::ios::binary).rdbuf();
-    EXPECT_EQ(written.str(), expected);
+    std::ifstream written(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), expected);
     EXPECT_EQ(station_list_write(&list, (path + ".d/x.cfg").c_str()), -1);
 }
 

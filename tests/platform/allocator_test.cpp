@@ -53,18 +53,16 @@ TEST_F(Allocator, ReentryIsReportedThenTheOperationCompletes) {
     EXPECT_NE(testing::internal::GetCapturedStdout(), "");
 }
 
-std::atomic<int> finished{0};
-
-void churn() {
-    for (int i = 0; i < 5000; ++i) {
-        my_free(my_malloc(static_cast<size_t>(1 + i % 64)));
-    }
-    ++finished;
-}
-
 TEST_F(Allocator, LockSerialisesThreadsWithoutReentryReports) {
-    const int32_t before = mem_outstanding;
+    static std::atomic<int> finished;
     finished = 0;
+    const auto churn = [] {
+        for (int i = 0; i < 5000; ++i) {
+            my_free(my_malloc(static_cast<size_t>(1 + i % 64)));
+        }
+        ++finished;
+    };
+    const int32_t before = mem_outstanding;
     testing::internal::CaptureStdout();
     for (int i = 0; i < 4; ++i) {
         ASSERT_EQ(thread_start(churn), 0);

@@ -50,8 +50,7 @@ PendingConnection connection(const Endpoint& to, int32_t context, const char* da
         ++returned;
     };
     c.pending_length = static_cast<int32_t>(strlen(data));
-    c.pending_data = my_malloc(strlen(data));
-    memcpy(c.pending_data, data, strlen(data));
+    c.pending_data = memcpy(my_malloc(strlen(data)), data, strlen(data));
     return c;
 }
 
@@ -68,8 +67,7 @@ Socket listen_on_loopback(Endpoint* address) {
 TEST(Watcher, SettlesEachConnectionFinishesQuietlyAndAbandonsAThreadThatOverruns) {
     mem_init();
     ASSERT_EQ(sock_init(), 0);
-    Endpoint address;
-    Endpoint closed;
+    Endpoint address, closed;
     Socket listener = listen_on_loopback(&address);
     sock_close(listen_on_loopback(&closed));  // a port that was just free and is closed again
     PendingConnection sending = connection(address, 7, "hello");
@@ -105,7 +103,6 @@ TEST(Watcher, SettlesEachConnectionFinishesQuietlyAndAbandonsAThreadThatOverruns
     EXPECT_EQ(tcp_cx_count(), -1);
     PendingConnection late = connection(address, 1, "x");
     EXPECT_EQ(tcp_cx_add(&late), -1);  // nothing is watched once finishing has begun
-
     // Held in a callback beyond the time that finishing waits for it: one line, then gone.
     ASSERT_EQ(sock_init(), 0);
     listener = listen_on_loopback(&address);

@@ -1,5 +1,4 @@
-// headless_test.cpp: the headless front end keeps its lists as Win32 list boxes do (kvxctl's
-// device list is one).
+// headless_test.cpp: headless lists keep to Win32 list box rules (kvxctl's device list is one).
 #include <thread>
 
 #include "../pages/page_fixture.h"
