@@ -71,6 +71,7 @@ TEST(StationFile, ReaderIsLooseAboutCaseOrderAndLineEndsAndSkipsUnusableLines) {
     StationList untouched = named({{0, "kept"}});
     EXPECT_EQ(station_list_read(&untouched, (testing::TempDir() + "missing").c_str()), -1);
     EXPECT_STREQ(untouched.name[0], "kept");
+    EXPECT_EQ(station_list_read(&untouched, testing::TempDir().c_str()), -1);  // a folder
 }
 
 TEST(StationList, CompactionMovesNamedStationsUpWithTheirUrls) {

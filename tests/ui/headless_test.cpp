@@ -84,4 +84,33 @@ TEST_F(Headless, ListsStayWholeUnderConcurrentWriters) {
     EXPECT_EQ(all.back(), "B" + std::to_string(1000 + kEach - 1));
 }
 
+// A page that is gone (closed while a reply or a transfer was on its way) answers as for a
+// control that does not exist; so do entries out of range.
+TEST_F(Headless, AClosedPageAndEntriesOutOfRangeAnswerMinusOne) {
+    add({"a"});
+    const PageWindow gone = headless_page_create();
+    headless_page_destroy(gone);
+    ui_enable(gone, kList, 0);
+    ui_set_check(gone, kList, 1);
+    ui_set_read_only(gone, kList, 1);
+    ui_list_clear(gone, kList);
+    ui_combo_clear(gone, kList);
+    char out[8] = "x";
+    EXPECT_EQ(ui_get_text(gone, kList, out, sizeof out) + ui_get_check(gone, kList), 0);
+    EXPECT_STREQ(out, "");
+    for (const int answer :
+         {ui_set_text(gone, kList, "a"), ui_list_count(gone, kList),
+          ui_list_get(gone, kList, 0, out, 8), ui_list_add(gone, kList, "a"),
+          ui_list_insert(gone, kList, 0, "a"), ui_list_delete(gone, kList, 0),
+          ui_list_find_exact(gone, kList, "a"), ui_list_find_prefix(gone, kList, "a"),
+          ui_list_selection(gone, kList), ui_list_select(gone, kList, 0),
+          ui_combo_count(gone, kList), ui_combo_add(gone, kList, "a"),
+          ui_combo_selection(gone, kList), ui_combo_select(gone, kList, 0),
+          ui_list_get(page, kList, 1, out, 8), ui_list_get(page, kList, -1, out, 8),
+          ui_list_delete(page, kList, 1), ui_combo_select(page, kList, 0)}) {
+        EXPECT_EQ(answer, -1);
+    }
+    EXPECT_EQ(entries(page, kList), Texts{"a"});
+}
+
 }  // namespace
