@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ascii_text.h"
+#include "targets.h"
 
 namespace {
 
@@ -106,32 +107,6 @@ int parse_wait(const char* text, int* ms) {
     }
     *ms = static_cast<int>(value);
     return 0;
-}
-
-int is_device_address(const char* text) {
-    unsigned fields[4];
-    int at = 0;
-    for (int f = 0; f < 4; ++f) {
-        if (f > 0 && text[at++] != '.') {
-            return 0;
-        }
-        int digits = 0;
-        unsigned value = 0;
-        while (text[at] >= '0' && text[at] <= '9' && digits < 3) {
-            value = value * 10 + static_cast<unsigned>(text[at++] - '0');
-            ++digits;
-        }
-        if (digits == 0 || value > 255) {
-            return 0;
-        }
-        fields[f] = value;
-    }
-    if (text[at] != '\0') {
-        return 0;
-    }
-    const bool all_zero = (fields[0] | fields[1] | fields[2] | fields[3]) == 0;
-    const bool all_ones = (fields[0] & fields[1] & fields[2] & fields[3]) == 255;
-    return all_zero || all_ones ? 0 : 1;
 }
 
 int pick_entry(const char* text, const char* const* entries, int count) {

@@ -33,10 +33,6 @@ int take_words(ParsedArgs* args, int n, const char** out, const char* what);
 // A waiting time in milliseconds, 0 to 600000. 0, or -1 after printing why.
 int parse_wait(const char* text, int* ms);
 
-// 1 when text is a dotted-quad IPv4 address that one telephone can have (not 0.0.0.0, not a
-// broadcast to everyone), 0 otherwise.
-int is_device_address(const char* text);
-
 // The index of the entry that equals text, letters compared without regard to case; -1.
 int pick_entry(const char* text, const char* const* entries, int count);
 

@@ -16,6 +16,7 @@
 #include "fleet.h"
 #include "json_text.h"
 #include "progress_bar.h"
+#include "targets.h"
 
 using Clock = std::chrono::steady_clock;
 

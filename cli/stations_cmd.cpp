@@ -13,6 +13,7 @@
 #include "fleet.h"
 #include "remote_names.h"
 #include "station_list.h"
+#include "targets.h"
 #include "tftp_client.h"
 #include "transfers.h"
 

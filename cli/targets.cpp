@@ -165,6 +165,11 @@ int targets_expand(const char* const* targets, int count, std::vector<uint32_t>*
     return 0;
 }
 
+int is_device_address(const char* text) {
+    uint32_t address;
+    return parse_quad(text, &address) && is_phone_address(address) ? 1 : 0;
+}
+
 std::string address_text(uint32_t address) {
     return std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 255) + "." +
            std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);

@@ -19,5 +19,9 @@ constexpr size_t kTargetsMax =
 int targets_expand(const char* const* targets, int count, std::vector<uint32_t>* out,
                    std::string* error);
 
+// 1 when text is a dotted-quad IPv4 address that one telephone can have (not 0.0.0.0, not a
+// broadcast to everyone), 0 otherwise.
+int is_device_address(const char* text);
+
 // Dotted-quad text of a host-order address.
 std::string address_text(uint32_t address);

@@ -13,6 +13,7 @@
 #include "headless.h"
 #include "platform.h"
 #include "sha256.h"
+#include "targets.h"
 #include "tftp_client.h"
 
 namespace {

@@ -79,18 +79,6 @@ TEST(ParseWait, MillisecondsUpToTenMinutes) {
     EXPECT_EQ(ms, 600000);
 }
 
-TEST(DeviceAddress, DottedQuadsOfOneTelephoneOnly) {
-    for (const char* good :
-         {"192.168.77.10", "10.0.0.1", "1.2.3.4", "255.255.255.254", "0.0.0.1"}) {
-        EXPECT_EQ(is_device_address(good), 1) << good;
-    }
-    for (const char* bad :
-         {"", "10.0.0", "10.0.0.256", "1.2.3.4.5", "1..2.3", "1.2.3.", " 1.2.3.4", "1.2.3.4 ",
-          "0.0.0.0", "255.255.255.255", "1.2.3.0004", "phone.lan", "-1.2.3.4"}) {
-        EXPECT_EQ(is_device_address(bad), 0) << bad;
-    }
-}
-
 TEST(PickEntry, WholeEntriesWithoutRegardToCase) {
     const char* const entries[] = {"Melody", "Tone", "MP3 Hold"};
     EXPECT_EQ(pick_entry("melody", entries, 3), 0);

@@ -1,4 +1,4 @@
-// targets_test.cpp: what --target names, and the mistakes refused.
+// targets_test.cpp: what --target names, the mistakes refused, and the address of one phone.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -76,10 +76,7 @@ TEST(Targets, MistakesAreNamed) {
         {"10.0.0.5-300", "not a range"},
         {"10.0.0-5", "not a range"},
         {"10.0.0.0/33", "not a block"},
-        {"10.0.0", "not an IPv4 address"},
-        {"10.0.0.1.", "not an IPv4 address"},
         {"255.255.255.255", "not the address of one telephone"},
-        {"", "not an IPv4 address"},
         {"@no-such-targets.txt", "cannot read no-such-targets.txt"},
         {at_file.c_str(), "targets_bad.txt line 2: 10.0.0.0/8: a block may be at most"},
         {"10.0.0.0-10.2.0.0", "more than 65536 addresses"},
@@ -100,6 +97,18 @@ TEST(Targets, MistakesAreNamed) {
     }
     EXPECT_EQ(expand(targets).result, -1) << "each block fits; all together are too many";
     remove(file);
+}
+
+TEST(DeviceAddress, DottedQuadsOfOneTelephoneOnly) {
+    for (const char* good :
+         {"192.168.77.10", "10.0.0.1", "1.2.3.4", "255.255.255.254", "0.0.0.1"}) {
+        EXPECT_EQ(is_device_address(good), 1) << good;
+    }
+    for (const char* bad :
+         {"", "10.0.0", "10.0.0.256", "1.2.3.4.5", "1..2.3", "1.2.3.", " 1.2.3.4", "1.2.3.4 ",
+          "0.0.0.0", "255.255.255.255", "1.2.3.0004", "phone.lan", "-1.2.3.4"}) {
+        EXPECT_EQ(is_device_address(bad), 0) << bad;
+    }
 }
 
 }  // namespace
