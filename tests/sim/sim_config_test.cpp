@@ -27,12 +27,9 @@ FaultPlan plan_of(const std::string& text) {
 TEST(FaultPlan, SwitchesMaySitOnSeparateLinesOrBetweenBlanks) {
     const FaultPlan plan =
         plan_of("error-block=7 seed=42\nversion=3.0.1\r\nstations-keep=3,result=");
-    EXPECT_EQ(plan.error_block, 7);
-    EXPECT_EQ(plan.seed, 42u);
-    EXPECT_EQ(plan.version, "3.0.1");
-    EXPECT_EQ(plan.stations_kept, 3);
-    EXPECT_TRUE(plan.result_forced);
-    EXPECT_EQ(plan.forced_result, "");
+    EXPECT_EQ(std::tie(plan.error_block, plan.seed, plan.version, plan.stations_kept,
+                       plan.result_forced, plan.forced_result),
+              std::make_tuple(7, 42u, "3.0.1", 3, true, ""));
 }
 
 TEST(FaultPlan, SelectorsTakeNumbersRangesAndShares) {
@@ -54,21 +51,14 @@ auto fields(const PhoneSettings& s) {
                            s.internet_radio, s.name, s.version);
 }
 
-struct SettingsFile : testing::Test {
-    std::string path = testing::TempDir() + "phone_settings_test." + std::to_string(getpid());
-
-    void TearDown() override {
-        remove(path.c_str());
-    }
-    int load(const std::string& text, PhoneSettings* settings, std::string* error) {
-        std::ofstream(path, std::ios::binary) << text;
-        return settings_load(settings, path, error);
-    }
-};
-
 // A missing file leaves the defaults; a hand-edited one may hold comments, CR LF and blank
 // lines; a wrong line is refused with its number and changes nothing.
-TEST_F(SettingsFile, HandEditedFilesAreReadAndMistakesRefused) {
+TEST(SettingsFile, HandEditedFilesAreReadAndMistakesRefused) {
+    const std::string path = testing::TempDir() + "phone_settings_test." + std::to_string(getpid());
+    const auto load = [&](const std::string& text, PhoneSettings* settings, std::string* error) {
+        std::ofstream(path, std::ios::binary) << text;
+        return settings_load(settings, path, error);
+    };
     PhoneSettings settings;
     std::string error;
     EXPECT_EQ(settings_load(&settings, path + ".none", &error), 0);
@@ -85,6 +75,7 @@ TEST_F(SettingsFile, HandEditedFilesAreReadAndMistakesRefused) {
         EXPECT_NE(error.find(":2: "), std::string::npos) << error;
         EXPECT_EQ(fields(untouched), fields(PhoneSettings{})) << line;
     }
+    remove(path.c_str());
 }
 
 int parse(std::vector<const char*> args, SimOptions* options, std::string* error) {
