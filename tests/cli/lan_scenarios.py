@@ -97,11 +97,9 @@ def main(script, suite_name, scenarios):
     """scenarios: name -> (testlan options, function of a Lan); its checks are the report's
     test cases."""
     parser = argparse.ArgumentParser()
-    parser.add_argument("--kvxctl", required=True)
+    for option in ("--kvxctl", "--kvxphone", "--report", "--inside"):
+        parser.add_argument(option)
     parser.add_argument("--wine", action="store_true")
-    parser.add_argument("--kvxphone")
-    parser.add_argument("--report")
-    parser.add_argument("--inside")
     parser.add_argument("scenarios", nargs="*")
     args = parser.parse_args()
     kvxctl = os.path.abspath(args.kvxctl)

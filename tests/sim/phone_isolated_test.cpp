@@ -47,14 +47,13 @@ std::vector<uint8_t> pattern(size_t size) {
     return bytes;
 }
 
-std::string frame(const char* prefix, std::string payload) {
+// Old and new name, old and new password, scrambled as the utility sends them.
+const std::string kAdmin = [] {
+    std::string payload = "admin;!sep!;boss;!sep!;admin;!sep!;pw1";
     rc4_crypt(reinterpret_cast<uint8_t*>(payload.data()), kModelId,
               static_cast<int>(payload.size()));
-    return prefix + payload;
-}
-
-// Old and new name, old and new password.
-const std::string kAdmin = frame("@ ", "admin;!sep!;boss;!sep!;admin;!sep!;pw1");
+    return "@ " + payload;
+}();
 
 struct Rig : testing::Test {
     // Per process: test programs of other builds may run at the same time.
