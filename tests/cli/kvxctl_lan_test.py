@@ -183,8 +183,8 @@ def behind_a_router(lan):
     os.mkdir(os.path.join(lan.folder, folder))
     missing, odd, folder = (p.replace("/", "\\" if lan.wine else "/")
                             for p in (missing, odd, folder))
-    run("restore", "stations", "put", "--from", "backup", "--all", "--target", "10.77.0.0/22",
-        "--rate", "5000", status=1, lines=ok(set(EVERYONE) - set(kept)) | {
+    run("restore", "stations", "put", "--from", "backup", "--verify", "--all", "--target",
+        "10.77.0.0/22", "--rate", "5000", status=1, lines=ok(set(EVERYONE) - set(kept)) | {
             f"192.168.77.11 --- FAIL (no {missing}, skipped)", f"10.77.1.10 --- FAIL ({odd}: "
             "I/R only supports http protocol. (station \"Odd\" has the URL \"ftp://o.ex\"))",
             f"10.77.1.11 --- FAIL (cannot read {folder})"})
