@@ -159,6 +159,7 @@ TEST(JsonText, FieldsOfWellAndBadlyFormedLines) {
     } rows[] = {
         {R"({"address": "10.0.0.1", "result": "ok"})", "ok"},
         {R"({"note": "result", "result":"FAIL"})", "FAIL"},  // the key's text as a value
+        {R"({"result":   "spaced"})", "spaced"},
         {R"({"result": "a\/b\n\u0041"})", "a/b\nA"},
         {R"({"result": 3})", nullptr},
         {R"({"other": "x"})", nullptr},

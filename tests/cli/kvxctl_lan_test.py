@@ -44,6 +44,7 @@ def nobody_answers(lan):
                        (("misc", "--hold", "x", "192.168.77.10"), "choose one of"),
                        (("discover", "--json", "--csv"), "choose one of --json, --csv"),
                        (("discover", "--rate", "0", "--target", "10.0.0.1"), "from 1 to 100000"),
+                       (("discover", "--rate", "5x", "--target", "10.0.0.1"), "from 1 to 100000"),
                        (("misc", "--name", "n" * 32, "--password", "p", "--all"), "at most 31"),
                        (("admin", *ADMIN, "--new-name", "n" * 32, "--all"), "more than 31"),
                        (("misc", *ADMIN, "--only-failed", "x.log", "--all"), "from the log"),

@@ -56,6 +56,7 @@ REFUSALS = [
     (("hold", "4.bmp", PHONE, "--log", "ftp.cfg/x"), "cannot write the log ftp.cfg/x"),
     (("hold", "4.bmp", "--only-failed", "no.log"), "cannot read the log no.log"),
     (("hold", "4.bmp", PHONE, "--parallel", "0"), "--parallel 0: give a number from 1 to 64"),
+    (("hold", "4.bmp", PHONE, "--parallel", "2x"), "--parallel 2x: give a number from 1 to 64"),
     (("stations", "put", "none.cfg", PHONE), "You can not upload an empty list."),
     (("stations", "get", PHONE, "ftp.cfg/x"), "cannot write ftp.cfg/x"),
     (("put", PHONE, "4.bmp"), "give the address, FILE and REMOTE"),

@@ -66,6 +66,7 @@ TEST(Targets, MistakesAreNamed) {
         {"10.0.0.5-300", "not a range"},
         {"10.0.0-5", "not a range"},
         {"10.0.0.0/33", "not a block"},
+        {"10.0.0.0/", "not a block"},
         {"255.255.255.255", "not the address of one telephone"},
         {"@no-such-targets.txt", "cannot read no-such-targets.txt"},
         {at_file.c_str(), "targets_bad.txt line 2: 10.0.0.0/8: a block may be at most"},

@@ -106,6 +106,7 @@ TEST_F(Channel, OpenHoldsPort10000AndClosingAndOpeningAgainWorksEveryTime) {
     channel_close();
     channel_close();  // a second close changes nothing
     EXPECT_EQ(channel_state(), -1);
+    EXPECT_EQ(discover_device_at(master, kMasterListId, "10.77.78.2", on_discovery_reply), -1);
     // While another socket holds the port, the channel does not open.
     const Socket taken = udp_open(kChannelPort, 1);
     ASSERT_GE(taken, 0);
@@ -147,6 +148,9 @@ TEST_F(Channel, ACommandGoesToOneTelephoneAsExactlyItsFrameAndTakesTheReplies) {
         send(address, "must not be sent");
     }
     send(nullptr, "must not be sent");
+    for (const char* address : {"phone", static_cast<const char*>(nullptr)}) {
+        EXPECT_EQ(discover_device_at(admin, kAdminList, address, on_discovery_reply), -1);
+    }
     reply_from("10.77.78.2", kResultOk);
     reply_from("10.77.78.3", kGoodReply);
     expect_settled(master, kMasterListId, {"10.77.78.3"});

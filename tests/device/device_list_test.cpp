@@ -51,7 +51,7 @@ TEST_F(DeviceLists, OnlyRepliesOfOurModelWithAVersionListTheirSender) {
         {"?\ndevice KVX-350RT\nversion 1.2", true},
         {"?\rdevice KVX-350RT\rversion 1.2\r", true},
         {"? hello\r\n\r\n  device   KVX-350RT  extra\r\nmodel x\r\nversion 2.0 beta\r\n", true},
-        {"?\n\vdevice\tKVX-350RT\f\nversion\v1.2", true},  // any blank separates
+        {"?\n\vdevice\tKVX-350RT\f\nversion\v1.2", true},        // any blank separates
         {"?\ndevice OTHER\ndevice KVX-350RT\nversion 1", true},  // the last value wins
         {"?\r\ndevice KVX-350RT\r\nversion 1.2\r\ndevice OTHER\r\n", false},
         {"?\r\ndevice KVX-350RT\r\n", false},

@@ -51,6 +51,8 @@ TEST(Worker, OneJobAtATimeChainedFromItsCallbackAndStopWaitsForIt) {
     EXPECT_EQ(submit_upload(kPage, record, kSilent, kMissing, "hold.mp3"), -1);
     transfer_start();
     progress_clear_record();
+    const std::string too_long(300, 'x');  // for the job's slot
+    EXPECT_EQ(submit_download(kPage, record, kSilent, too_long.c_str(), "y"), -1);
     const std::string file = testing::TempDir() + "transfer_worker_test.mp3";
     std::ofstream(file, std::ios::binary) << "0123456789";
     ASSERT_EQ(submit_upload(kPage, record, kSilent, file.c_str(), "hold.mp3"), 0);
