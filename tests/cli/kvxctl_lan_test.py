@@ -47,6 +47,8 @@ def nobody_answers(lan):
                        (("discover", "--rate", "5x", "--target", "10.0.0.1"), "from 1 to 100000"),
                        (("misc", "--name", "n" * 32, "--password", "p", "--all"), "at most 31"),
                        (("admin", *ADMIN, "--new-name", "n" * 32, "--all"), "more than 31"),
+                       (("admin", "--name", "a", "--password", "p" * 12, "--all"), "than 11"),
+                       (("misc", "--name", "a", "--password", "p" * 12, "--all"), "at most 11"),
                        (("misc", *ADMIN, "--only-failed", "x.log", "--all"), "from the log"),
                        (("stations",), "usage: kvxctl stations get")):
         lan.outcome(" ".join(("kvxctl",) + args), args, 2, [], says)

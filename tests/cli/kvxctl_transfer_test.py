@@ -61,6 +61,9 @@ REFUSALS = [
     (("stations", "get", PHONE, "ftp.cfg/x"), "cannot write ftp.cfg/x"),
     (("put", PHONE, "4.bmp"), "give the address, FILE and REMOTE"),
     (("banner", "4"), "give the slot and the bitmap file"),
+    (("hold",), "give the MP3 file"),
+    (("get", PHONE), "give the address, REMOTE and FILE"),
+    (("stations", "get", "--bogus"), "unknown option --bogus"),
 ]
 
 
