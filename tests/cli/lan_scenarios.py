@@ -132,8 +132,7 @@ def main(script, suite_name, scenarios):
                 ET.SubElement(suite, "testcase", name=name, classname=suite_name)
             ET.SubElement(suite[-1], "failure", message=f"ended with status {done.returncode}")
     failed = sum(1 for case in suite if len(case))
-    suite.set("tests", str(len(suite)))
-    suite.set("failures", str(failed))
+    suite.attrib.update(tests=str(len(suite)), failures=str(failed))
     if args.report:
         os.makedirs(os.path.dirname(os.path.abspath(args.report)), exist_ok=True)
         ET.ElementTree(root).write(args.report)

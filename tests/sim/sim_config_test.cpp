@@ -16,25 +16,20 @@
 
 namespace {
 
-FaultPlan plan_of(const std::string& text) {
+// Blanks, commas, LF and CR LF separate switches; selectors take packet numbers, ranges and
+// shares. What each switch does is the phone tests'.
+TEST(FaultPlan, SwitchesAndTheirPacketSelectors) {
     FaultPlan plan;
     std::string error;
-    EXPECT_EQ(fault_plan_parse(text, &plan, &error), 0) << text << ": " << error;
-    return plan;
-}
-
-// Blanks, commas, LF and CR LF separate switches; the phone tests see what each one does.
-TEST(FaultPlan, SwitchesMaySitOnSeparateLinesOrBetweenBlanks) {
-    const FaultPlan plan =
-        plan_of("error-block=7 seed=42\nversion=3.0.1\r\nstations-keep=3,result=");
+    ASSERT_EQ(fault_plan_parse("error-block=7 seed=42\nversion=3.0.1\r\nstations-keep=3,result=\n"
+                               "dup-tx=2+4-6+10,dup-rx=0%,stray-tx=100%,drop-rx=25%",
+                               &plan, &error),
+              0)
+        << error;
     EXPECT_EQ(std::tie(plan.error_block, plan.seed, plan.version, plan.stations_kept,
                        plan.result_forced, plan.forced_result),
               std::make_tuple(7, 42u, "3.0.1", 3, true, ""));
-}
-
-TEST(FaultPlan, SelectorsTakeNumbersRangesAndShares) {
     std::mt19937 rng(7);
-    const FaultPlan plan = plan_of("dup-tx=2+4-6+10,dup-rx=0%,stray-tx=100%,drop-rx=25%");
     int dropped = 0;
     for (uint32_t n = 1; n <= 1000; ++n) {
         const bool want = n == 2 || (n >= 4 && n <= 6) || n == 10;
