@@ -52,7 +52,7 @@ REFUSALS = [
     (("get", PHONE, "a", "b", "extra"), "too many arguments from extra on"),
     (("get", "10.0.0.0/24", "a", "b"), "10.0.0.0/24 is not the IPv4 address of one telephone"),
     (("get", PHONE, "a", "b", "--parallel", "2"), "takes neither --parallel nor --only-failed"),
-    (("hold", "4.bmp", PHONE, "--retry", "x"), "--retry x: give a number from 0 to 100"),
+    (("hold", "4.bmp", PHONE, "--retry", "101"), "--retry 101: give a number from 0 to 100"),
     (("hold", "4.bmp", PHONE, "--log", "ftp.cfg/x"), "cannot write the log ftp.cfg/x"),
     (("hold", "4.bmp", "--only-failed", "no.log"), "cannot read the log no.log"),
     (("hold", "4.bmp", PHONE, "--parallel", "0"), "--parallel 0: give a number from 1 to 64"),
