@@ -58,7 +58,7 @@ REFUSALS = [
     (("hold", "4.bmp", PHONE, "--parallel", "0"), "--parallel 0: give a number from 1 to 64"),
     (("hold", "4.bmp", PHONE, "--parallel", "2x"), "--parallel 2x: give a number from 1 to 64"),
     (("stations", "put", "none.cfg", PHONE), "You can not upload an empty list."),
-    (("stations", "get", PHONE, "ftp.cfg/x"), "cannot write ftp.cfg/x"),
+    (("stations", "get", PHONE, "no-such-folder/x.cfg"), "cannot write no-such-folder/x.cfg"),
     (("put", PHONE, "4.bmp"), "give the address, FILE and REMOTE"),
     (("banner", "4"), "give the slot and the bitmap file"),
     (("hold",), "give the MP3 file"),
