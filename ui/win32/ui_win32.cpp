@@ -49,9 +49,12 @@ HWND control_of(PageWindow page, int id) {
 }
 
 // As SendDlgItemMessage: 0 when the control does not exist.
-LRESULT send(PageWindow page, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-    const HWND control = control_of(page, id);
+LRESULT send_to(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
     return control ? SendMessageA(control, message, wparam, lparam) : 0;
+}
+
+LRESULT send(PageWindow page, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+    return send_to(control_of(page, id), message, wparam, lparam);
 }
 
 std::atomic<uint32_t> list_changes{0};
@@ -103,10 +106,11 @@ LRESULT CALLBACK runner_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
 // Counts a change of entries once its message has been handled.
 LRESULT change(PageWindow page, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+    const HWND list = control_of(page, id);
     if (holding_redraw) {
-        hold_redraw(control_of(page, id));
+        hold_redraw(list);
     }
-    const LRESULT result = send(page, id, message, wparam, lparam);
+    const LRESULT result = send_to(list, message, wparam, lparam);
     ++list_changes;
     return result;
 }
